@@ -1,0 +1,33 @@
+# Front door: `make test` builds and runs every test twice (optimised, then
+# under AddressSanitizer + UndefinedBehaviorSanitizer); `make bench` runs the benchmarks.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+SAN_BUILD ?= build-sanitize
+BENCH_BUILD ?= build-bench
+
+.PHONY: deps test test-release test-sanitize bench clean
+
+deps:
+	@./tools/install-deps.sh
+
+test: deps test-release test-sanitize
+
+test-release:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitize:
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DQUILLEX_SANITIZE=ON -DQUILLEX_BENCH=OFF
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target quillex_bench
+	cd $(BENCH_BUILD)/bin && ./quillex_bench
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD)

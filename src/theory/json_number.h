@@ -1,0 +1,30 @@
+// The one reader for numbers that arrive in JSON requests and documents.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include <nlohmann/json_fwd.hpp>
+
+namespace quillex {
+
+// Reads a JSON number (or boolean, as 0/1) as a signed 32-bit integer without
+// ever casting out of range. Integers keep the JSON library's own conversion;
+// a float is truncated toward zero when in range and saturates to the 32-bit
+// limits outside it (NaN reads as 0). Any other type raises the library's
+// type_error 302, exactly as `get<int>()` would.
+std::int32_t readInt32Saturating(const nlohmann::json& value);
+
+// Reads a JSON number as a signed 32-bit integer only when it fits: a float is
+// truncated toward zero, an integer is compared exactly. Out of range, NaN,
+// or not a number gives no value (the caller refuses it with its own message).
+std::optional<std::int32_t> readInt32Exact(const nlohmann::json& value);
+
+// As `readInt32Exact`, for an unsigned 32-bit field.
+std::optional<std::uint32_t> readUint32Exact(const nlohmann::json& value);
+
+// Truncates a double toward zero and saturates it to [lo, hi] (NaN gives 0,
+// or `lo` when 0 lies outside the bounds).
+std::int64_t saturateToRange(double value, std::int64_t lo, std::int64_t hi);
+
+}  // namespace quillex

@@ -1,0 +1,66 @@
+// Range-safe reading of JSON numbers.
+#include "theory/json_number.h"
+
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace quillex {
+namespace {
+
+using nlohmann::json;
+constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+
+TEST(ReadInt32Saturating, FloatsTruncateTowardZeroAndSaturate) {
+    EXPECT_EQ(readInt32Saturating(json(2.9)), 2);
+    EXPECT_EQ(readInt32Saturating(json(-2.9)), -2);
+    EXPECT_EQ(readInt32Saturating(json(1e20)), kMax);
+    EXPECT_EQ(readInt32Saturating(json(-1e300)), kMin);
+    EXPECT_EQ(readInt32Saturating(json(std::nan(""))), 0);
+    EXPECT_EQ(readInt32Saturating(json(std::numeric_limits<double>::infinity())), kMax);
+}
+
+TEST(ReadInt32Saturating, IntegersAndBooleansFollowTheLibrary) {
+    EXPECT_EQ(readInt32Saturating(json(7)), 7);
+    EXPECT_EQ(readInt32Saturating(json(-48)), -48);
+    EXPECT_EQ(readInt32Saturating(json(true)), 1);
+    EXPECT_EQ(readInt32Saturating(json(false)), 0);
+}
+
+TEST(ReadInt32Saturating, OtherTypesRaiseTheLibraryTypeError) {
+    std::string expected;
+    try {
+        (void)json("x").get<int>();
+    } catch (const json::type_error& e) {
+        expected = e.what();
+    }
+    ASSERT_FALSE(expected.empty());
+    try {
+        (void)readInt32Saturating(json("x"));
+        FAIL() << "no exception";
+    } catch (const json::type_error& e) {
+        EXPECT_EQ(e.id, 302);
+        EXPECT_EQ(std::string(e.what()), expected);
+    }
+}
+
+TEST(ReadInt32Exact, RefusesWhatDoesNotFit) {
+    EXPECT_EQ(readInt32Exact(json(100)), 100);
+    EXPECT_EQ(readInt32Exact(json(-3.7)), -3);
+    EXPECT_EQ(readInt32Exact(json(4294967396LL)), std::nullopt);
+    EXPECT_EQ(readInt32Exact(json(std::uint64_t{1} << 63)), std::nullopt);
+    EXPECT_EQ(readInt32Exact(json(2147483648.0)), std::nullopt);
+    EXPECT_EQ(readInt32Exact(json(2147483647.9)), kMax);
+    EXPECT_EQ(readInt32Exact(json(std::nan(""))), std::nullopt);
+    EXPECT_EQ(readInt32Exact(json("1")), std::nullopt);
+    EXPECT_EQ(readInt32Exact(json(true)), std::nullopt);
+    EXPECT_EQ(readUint32Exact(json(-1)), std::nullopt);
+    EXPECT_EQ(readUint32Exact(json(4294967295LL)), 4294967295u);
+    EXPECT_EQ(readUint32Exact(json(4294967296LL)), std::nullopt);
+}
+
+}  // namespace
+}  // namespace quillex
