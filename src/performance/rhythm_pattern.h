@@ -1,0 +1,41 @@
+// The 40 built-in rhythm patterns: which voicing part strikes at which sixteenth step.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillex {
+
+// One strike of one part of a voicing, in sixteenth-note steps.
+struct RhythmEvent {
+    std::int32_t offset = 0;
+    std::int32_t duration = 1;
+    std::string part;  // "bass", "middle" or "top"
+    std::int32_t velocity = 100;
+
+    friend bool operator==(const RhythmEvent&, const RhythmEvent&) = default;
+};
+
+struct RhythmPatternPreset {
+    std::string id;
+    std::string name;
+    std::string description;
+    std::string category;
+    std::vector<RhythmEvent> events;
+    std::int32_t lengthSteps = 16;
+
+    friend bool operator==(const RhythmPatternPreset&, const RhythmPatternPreset&) = default;
+};
+
+// Builds a fresh copy of the catalogue, in catalogue order.
+std::vector<RhythmPatternPreset> buildRhythmPatternPresets();
+
+// The process-wide catalogue, built once when the library loads and never changed.
+const std::vector<RhythmPatternPreset>& builtInRhythmPatterns();
+
+// The first built-in pattern whose id equals `id` exactly, or null.
+const RhythmPatternPreset* findBuiltInRhythmPattern(std::string_view id);
+
+}  // namespace quillex
