@@ -1,0 +1,367 @@
+// Candidate enumeration (depth first over octaves), register widening and caching.
+#include "voicing/voicing_candidates.h"
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "theory/quality_family.h"
+
+namespace quillex {
+namespace {
+
+constexpr const char* kEmptySet = "empty pitch-class set not permitted";
+constexpr const char* kSetTooLarge =
+    "cannot voice this pitch-class set with requested maxNotes without omitting pitch classes";
+constexpr const char* kBassMissing = "fixed bass pitch class missing from pitch-class set";
+constexpr const char* kChordTooLarge =
+    "cannot voice this chord with requested maxNotes without omitting pitch classes";
+constexpr const char* kBudgetExceeded =
+    "candidate enumeration exceeded its work budget; the chord needs fewer notes";
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    std::int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+
+std::int32_t saturate32(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+using VoicingSet = std::unordered_set<CandidateVoicing, MidiListHash>;
+
+// Depth-first placement of a list of pitch classes into a window, octave
+// bases ascending at each position; completed voicings go to `emit` sorted.
+class Placer {
+public:
+    Placer(std::span<const std::int64_t> bases, std::int64_t bottom, std::int64_t top,
+           std::int64_t maxSpan, std::uint64_t& used)
+        : bases_(bases), bottom_(bottom), top_(top), maxSpan_(maxSpan), used_(used) {}
+
+    template <typename Emit>
+    void place(const std::vector<std::uint8_t>& list, Emit&& emit) {
+        spend();
+        chosen_.clear();
+        recurse(list, 0, 0, 0, emit);
+    }
+
+private:
+    void spend() {
+        if (++used_ > kEnumerationPlacementBudget) throw std::runtime_error(kBudgetExceeded);
+    }
+
+    template <typename Emit>
+    void recurse(const std::vector<std::uint8_t>& list, std::size_t pos, std::int64_t lo, std::int64_t hi,
+                 Emit& emit) {
+        if (pos == list.size()) {
+            CandidateVoicing sorted = chosen_;
+            std::sort(sorted.begin(), sorted.end());
+            emit(std::move(sorted));
+            return;
+        }
+        for (const std::int64_t base : bases_) {
+            const std::int64_t note = list[pos] + base;
+            if (note < bottom_ || note > top_) continue;
+            if (std::find(chosen_.begin(), chosen_.end(), note) != chosen_.end()) continue;
+            const std::int64_t newLo = chosen_.empty() ? note : std::min(lo, note);
+            const std::int64_t newHi = chosen_.empty() ? note : std::max(hi, note);
+            if (newHi - newLo > maxSpan_) continue;
+            spend();
+            chosen_.push_back(static_cast<std::int32_t>(note));
+            recurse(list, pos + 1, newLo, newHi, emit);
+            chosen_.pop_back();
+        }
+    }
+
+    std::span<const std::int64_t> bases_;
+    std::int64_t bottom_;
+    std::int64_t top_;
+    std::int64_t maxSpan_;
+    std::uint64_t& used_;
+    CandidateVoicing chosen_;
+};
+
+// Every multiset of `size` indices into `count` items, non-decreasing, in
+// lexicographic order.
+template <typename Visit>
+void forEachMultiset(std::size_t count, std::size_t size, Visit&& visit) {
+    std::vector<std::size_t> idx(size, 0);
+    if (count == 0) return;
+    while (true) {
+        visit(idx);
+        std::size_t i = size;
+        while (i > 0 && idx[i - 1] == count - 1) --i;
+        if (i == 0) return;
+        const std::size_t next = idx[i - 1] + 1;
+        for (std::size_t j = i - 1; j < size; ++j) idx[j] = next;
+    }
+}
+
+std::vector<std::uint8_t> sortedUnique(std::span<const std::uint8_t> pitchClasses) {
+    std::vector<std::uint8_t> sorted(pitchClasses.begin(), pitchClasses.end());
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    return sorted;
+}
+
+bool spanWithin(const CandidateVoicing& v, std::int64_t minSpan, std::int64_t maxSpan) {
+    const std::int64_t span = static_cast<std::int64_t>(v.back()) - v.front();
+    return span >= minSpan && span <= maxSpan;
+}
+
+std::int32_t firstCount(std::size_t c, std::int32_t fewest) {
+    return std::max(static_cast<std::int32_t>(c), fewest);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> voicerChordPitchClasses(const Chord& chord) {
+    const std::uint8_t root = static_cast<std::uint8_t>(chord.root % 12);
+    const std::uint8_t bass = chord.bass ? static_cast<std::uint8_t>(*chord.bass % 12) : root;
+    bool present[12] = {};
+    present[root] = true;
+    for (const std::int32_t interval : chord.intervals) {
+        const std::int64_t pc = ((static_cast<std::int64_t>(root) + interval) % 12 + 12) % 12;
+        present[pc] = true;
+    }
+    std::vector<std::uint8_t> result{bass};
+    for (std::uint8_t pc = 0; pc < 12; ++pc) {
+        if (present[pc] && pc != bass) result.push_back(pc);
+    }
+    return result;
+}
+
+std::uint16_t bassEligibleSet(const Chord& chord, bool allowBassChanges) {
+    if (!allowBassChanges || chord.bass) return 0;
+    const std::int64_t root = chord.root % 12;
+    std::uint16_t set = static_cast<std::uint16_t>(1u << root);
+    const ChordToneSet tones = chordToneDegrees(ChordQuality{chord.quality, chord.intervals});
+    for (const ChordToneSlot& tone : tones.tones) {
+        if (tone.role == kRoleTension) continue;
+        const std::int64_t pc = ((root + tone.interval) % 12 + 12) % 12;
+        set = static_cast<std::uint16_t>(set | (1u << pc));
+    }
+    return set;
+}
+
+std::vector<std::int64_t> octaveBases(std::int32_t lowOctaveOffset, std::int32_t highOctaveOffset,
+                                      std::int64_t bottom, std::int64_t top) {
+    const std::int64_t first = std::max<std::int64_t>(lowOctaveOffset, floorDiv(bottom, 12) - 5);
+    const std::int64_t last = std::min<std::int64_t>(highOctaveOffset, floorDiv(top, 12) - 5);
+    std::vector<std::int64_t> bases;
+    for (std::int64_t offset = first; offset <= last; ++offset) bases.push_back((offset + 5) * 12);
+    return bases;
+}
+
+CandidateNoteCounts candidateNoteCounts(std::int32_t pitchClassCount, const VoicerOptions& options) {
+    if (options.style == VoicingStyle::Closed) return {pitchClassCount, pitchClassCount};
+    if (options.maxNotes < pitchClassCount) throw std::runtime_error(kChordTooLarge);
+    return {std::max(pitchClassCount, options.minNotes), options.maxNotes};
+}
+
+CandidateList enumeratePitchClassVoicings(std::span<const std::uint8_t> pitchClasses,
+                                          std::span<const std::int64_t> bases, std::int32_t bottom,
+                                          std::int32_t top, std::int32_t minSpan, std::int32_t maxSpan,
+                                          bool allowDoubling, std::int32_t fewest, std::int32_t most) {
+    if (pitchClasses.empty()) throw std::runtime_error(kEmptySet);
+    const std::vector<std::uint8_t> p = sortedUnique(pitchClasses);
+    const std::size_t c = p.size();
+    if (allowDoubling && most < static_cast<std::int64_t>(c)) throw std::runtime_error(kSetTooLarge);
+
+    CandidateList out;
+    VoicingSet seen;
+    std::uint64_t used = 0;
+    Placer placer(bases, bottom, top, maxSpan, used);
+    auto keep = [&](CandidateVoicing v) {
+        if (!spanWithin(v, minSpan, maxSpan)) return;
+        if (seen.insert(v).second) out.push_back(std::move(v));
+    };
+    if (!allowDoubling) {
+        placer.place(p, keep);
+        return out;
+    }
+    for (std::int32_t k = firstCount(c, fewest); k <= most; ++k) {
+        if (static_cast<std::size_t>(k) == c) {
+            placer.place(p, keep);
+            continue;
+        }
+        std::vector<std::uint8_t> list = p;
+        forEachMultiset(c, static_cast<std::size_t>(k) - c, [&](const std::vector<std::size_t>& idx) {
+            list.resize(c);
+            for (const std::size_t i : idx) list.push_back(p[i]);
+            placer.place(list, keep);
+        });
+    }
+    return out;
+}
+
+CandidateList enumerateVoicingsWithBass(std::span<const std::uint8_t> pitchClasses,
+                                        std::uint8_t bassPitchClass,
+                                        std::span<const std::int64_t> bases, std::int32_t bottom,
+                                        std::int32_t top, std::int32_t minSpan, std::int32_t maxSpan,
+                                        bool allowDoubling, std::int32_t fewest, std::int32_t most) {
+    if (pitchClasses.empty()) throw std::runtime_error(kEmptySet);
+    const std::vector<std::uint8_t> p = sortedUnique(pitchClasses);
+    const std::size_t c = p.size();
+    if (allowDoubling && most < static_cast<std::int64_t>(c)) throw std::runtime_error(kSetTooLarge);
+    if (std::find(p.begin(), p.end(), bassPitchClass) == p.end()) throw std::runtime_error(kBassMissing);
+
+    std::vector<std::uint8_t> upper;
+    for (const std::uint8_t pc : p) {
+        if (pc != bassPitchClass) upper.push_back(pc);
+    }
+    std::vector<std::int64_t> bassNotes;
+    for (const std::int64_t base : bases) {
+        const std::int64_t note = bassPitchClass + base;
+        if (note >= bottom && note <= top) bassNotes.push_back(note);
+    }
+
+    CandidateList out;
+    VoicingSet seen;
+    std::uint64_t used = 0;
+    auto placeAbove = [&](const std::vector<std::uint8_t>& list, std::int64_t bass) {
+        if (list.empty()) {
+            if (minSpan < 1 && maxSpan >= 0) {
+                CandidateVoicing only{static_cast<std::int32_t>(bass)};
+                if (seen.insert(only).second) out.push_back(std::move(only));
+            }
+            return;
+        }
+        VoicingSet upperSeen;
+        Placer placer(bases, std::max<std::int64_t>(bottom, bass + 1), top, maxSpan, used);
+        placer.place(list, [&](CandidateVoicing u) {
+            if (u.back() - static_cast<std::int64_t>(u.front()) > maxSpan) return;
+            if (!upperSeen.insert(u).second) return;
+            if (u.front() <= bass) return;
+            CandidateVoicing full;
+            full.reserve(u.size() + 1);
+            full.push_back(static_cast<std::int32_t>(bass));
+            full.insert(full.end(), u.begin(), u.end());
+            if (!spanWithin(full, minSpan, maxSpan)) return;
+            if (seen.insert(full).second) out.push_back(std::move(full));
+        });
+    };
+
+    if (!allowDoubling) {
+        for (const std::int64_t bass : bassNotes) placeAbove(upper, bass);
+        return out;
+    }
+    for (std::int32_t k = firstCount(c, fewest); k <= most; ++k) {
+        const std::int64_t extra = static_cast<std::int64_t>(k) - 1 - static_cast<std::int64_t>(upper.size());
+        if (extra == 0) {
+            for (const std::int64_t bass : bassNotes) placeAbove(upper, bass);
+            continue;
+        }
+        std::vector<std::uint8_t> list = upper;
+        forEachMultiset(c, static_cast<std::size_t>(extra), [&](const std::vector<std::size_t>& idx) {
+            list.resize(upper.size());
+            for (const std::size_t i : idx) list.push_back(p[i]);
+            for (const std::int64_t bass : bassNotes) placeAbove(list, bass);
+        });
+    }
+    return out;
+}
+
+SharedCandidateList cachedCandidateVoicings(const CandidateKey& key, VoicerPortCacheState& cache, bool& hit) {
+    if (const SharedCandidateList* cached = cache.candidates.find(key)) {
+        hit = true;
+        return *cached;
+    }
+    const std::vector<std::int64_t> bases =
+        octaveBases(key.lowOctaveOffset, key.highOctaveOffset, key.bottom, key.top);
+    const bool fixedBass = !key.allowBassChanges || key.bassEligible == 0;
+    CandidateList list;
+    if (fixedBass) {
+        list = enumerateVoicingsWithBass(key.pitchClasses, key.pitchClasses.front(), bases, key.bottom, key.top,
+                                         key.minSpan, key.maxSpan, key.allowDoubling, key.fewest, key.most);
+    } else {
+        list = enumeratePitchClassVoicings(key.pitchClasses, bases, key.bottom, key.top, key.minSpan,
+                                           key.maxSpan, key.allowDoubling, key.fewest, key.most);
+        std::erase_if(list, [&](const CandidateVoicing& v) {
+            const std::int32_t pc = ((v.front() % 12) + 12) % 12;
+            return ((key.bassEligible >> pc) & 1u) == 0;
+        });
+    }
+    auto shared = std::make_shared<const CandidateList>(std::move(list));
+    if (!shared->empty()) cache.candidates.put(key, shared);
+    return shared;
+}
+
+CandidateResult generateCandidateVoicings(const Chord& chord, const VoicerOptions& options,
+                                          VoicerPortCacheState& cache, const FixedNotes& fixed) {
+    if (fixed) return {std::make_shared<const CandidateList>(CandidateList{*fixed}), false};
+
+    CandidateKey key;
+    key.pitchClasses = voicerChordPitchClasses(chord);
+    key.bassEligible = bassEligibleSet(chord, options.allowBassChanges);
+    const CandidateNoteCounts counts =
+        candidateNoteCounts(static_cast<std::int32_t>(key.pitchClasses.size()), options);
+    key.lowOctaveOffset = options.lowOctaveOffset;
+    key.highOctaveOffset = options.highOctaveOffset;
+    key.minSpan = options.minSpan;
+    key.maxSpan = options.maxSpan;
+    key.allowBassChanges = options.allowBassChanges;
+    key.allowDoubling = options.allowDoubling;
+    key.fewest = counts.fewest;
+    key.most = counts.most;
+
+    const std::int64_t lowest = (static_cast<std::int64_t>(options.lowOctaveOffset) + 5) * 12;
+    const std::int64_t highestTop = 71 + 12 * static_cast<std::int64_t>(options.highOctaveOffset);
+    const bool fixedBass = chord.bass.has_value() || !options.allowBassChanges;
+    std::int64_t bottom = options.bottom;
+    if (!fixedBass) bottom = std::max(lowest, bottom - 12);
+    const std::int64_t top = options.top;
+
+    bool anyHit = false;
+    auto attempt = [&](std::int64_t b, std::int64_t t) {
+        key.bottom = saturate32(b);
+        key.top = saturate32(t);
+        bool hit = false;
+        SharedCandidateList list = cachedCandidateVoicings(key, cache, hit);
+        anyHit = anyHit || hit;
+        return list;
+    };
+
+    SharedCandidateList list = attempt(bottom, top);
+    if (!list->empty()) return {list, anyHit};
+
+    if (bottom > lowest) {
+        SharedCandidateList best;
+        std::int64_t lo = lowest;
+        std::int64_t hi = bottom;
+        while (lo <= hi) {
+            const std::int64_t mid = lo + (hi - lo) / 2;
+            SharedCandidateList found = attempt(mid, top);
+            if (!found->empty()) {
+                best = std::move(found);
+                lo = mid + 1;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        if (best) return {best, anyHit};
+        bottom = lowest;
+    }
+    if (top < highestTop) {
+        SharedCandidateList best;
+        std::int64_t lo = top;
+        std::int64_t hi = highestTop;
+        while (lo <= hi) {
+            const std::int64_t mid = lo + floorDiv(hi - lo, 2);
+            SharedCandidateList found = attempt(bottom, mid);
+            if (!found->empty()) {
+                best = std::move(found);
+                hi = mid - 1;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        if (best) return {best, anyHit};
+    }
+    return {std::make_shared<const CandidateList>(), anyHit};
+}
+
+}  // namespace quillex
