@@ -1,0 +1,21 @@
+// Request-key readers of the chord-voicing requests.
+#include "voicing/voicing_request_readers.h"
+
+#include <nlohmann/json.hpp>
+
+#include "theory/json_number.h"
+
+namespace quillex {
+
+std::string readRequestId(const nlohmann::json& request) {
+    if (!request.is_object()) return {};
+    const auto it = request.find("request_id");
+    if (it == request.end() || !it->is_string()) return {};
+    return it->get<std::string>();
+}
+
+std::int32_t readOctaveShift(const nlohmann::json& request, std::int32_t defaultShift) {
+    return readInt32Saturating(request.value("octave_shift", nlohmann::json(defaultShift)));
+}
+
+}  // namespace quillex
