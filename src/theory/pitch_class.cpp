@@ -46,7 +46,8 @@ std::optional<PitchClass> parseKeyRoot(std::string_view text) {
 }
 
 std::string_view pitchClassName(PitchClass pitchClass, bool flat) {
-  return flat ? flatNoteNames[pitchClass] : sharpNoteNames[pitchClass];
+  // Reduced so that a stray value can never read outside the table.
+  return flat ? flatNoteNames[pitchClass % 12] : sharpNoteNames[pitchClass % 12];
 }
 
 std::int32_t noteLetterIndex(std::uint8_t character) {
