@@ -55,34 +55,31 @@ std::optional<Codes> codesFromIntervals(const std::vector<std::int32_t>& interva
     return c;
 }
 
-TEST(QualityOptionTable, HoldsExactlyTheCanonicalNames) {
+TEST(QualityOptionTable, RowsMatchTheCanonicalNamesAndTheirIntervals) {
     const auto& table = qualityOptionTable();
-    const auto& canonical = canonicalQualityTable();
-    ASSERT_EQ(table.size(), 382u);
-    for (const auto& [name, intervals] : canonical) {
-        EXPECT_TRUE(table.contains(name)) << name;
-    }
-    EXPECT_FALSE(table.contains("M7"));
-    EXPECT_FALSE(table.contains(""));
-}
-
-TEST(QualityOptionTable, SupportedRowsFollowTheirIntervals) {
+    ASSERT_EQ(table.size(), canonicalQualityTable().size());
     std::size_t supported = 0;
-    for (const auto& [name, row] : qualityOptionTable()) {
+    for (const auto& [name, intervals] : canonicalQualityTable()) {
+        ASSERT_TRUE(table.contains(name)) << name;
+        const QualityOptionRow& row = table.at(name);
+        const auto looked = lookupQualityOptions(name);
         if (kUnsupported.contains(name)) {
             EXPECT_EQ(row, QualityOptionRow{}) << name;
+            EXPECT_FALSE(looked.has_value()) << name;
             continue;
         }
         ++supported;
         EXPECT_EQ(row.supported, 1) << name;
-        const auto expected = codesFromIntervals(canonicalQualityTable().at(name));
-        ASSERT_TRUE(expected.has_value()) << name;
-        EXPECT_EQ(codesOf(row), *expected) << name;
+        EXPECT_EQ(codesOf(row), codesFromIntervals(intervals)) << name;
+        ASSERT_TRUE(looked.has_value()) << name;
+        EXPECT_EQ(codesOf(*looked), codesOf(row)) << name;
+        EXPECT_EQ(looked->suffix, name);
     }
+    EXPECT_EQ(table.size(), 382u);
     EXPECT_EQ(supported, 364u);
 }
 
-TEST(QualityOptionTable, WorkedRows) {
+TEST(QualityOptionTable, WorkedRowsAndExactLookup) {
     const auto row = [](const char* name) { return codesOf(qualityOptionTable().at(name)); };
     EXPECT_EQ(row("maj"), (Codes{0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(row("13"), (Codes{0, 0, 1, 4, 0, 3}));
@@ -90,120 +87,70 @@ TEST(QualityOptionTable, WorkedRows) {
     EXPECT_EQ(row("69"), (Codes{0, 0, 0, 4, 0, 1}));
     EXPECT_EQ(row("m611"), (Codes{1, 0, 0, 0, 1, 1}));
     EXPECT_EQ(row("dim7"), (Codes{1, 1, 3, 0, 0, 0}));
-    EXPECT_EQ(row("m7b5"), (Codes{1, 1, 1, 0, 0, 0}));
-}
 
-TEST(QualityOptionLookup, ReadsSupportedRowsOnly) {
     const auto m7b5 = lookupQualityOptions("m7b5");
     ASSERT_TRUE(m7b5.has_value());
     EXPECT_EQ(codesOf(*m7b5), (Codes{1, 1, 1, 0, 0, 0}));
     EXPECT_EQ(m7b5->suffix, "m7b5");
-    EXPECT_FALSE(m7b5->bass.has_value());
-    EXPECT_FALSE(m7b5->alt);
-
-    EXPECT_FALSE(lookupQualityOptions("7alt").has_value());  // unsupported row
-    EXPECT_FALSE(lookupQualityOptions("M7").has_value());    // alias, not normalised
-    EXPECT_FALSE(lookupQualityOptions("").has_value());
-    EXPECT_FALSE(lookupQualityOptions("maj7 ").has_value());
-}
-
-TEST(QualityOptionLookup, EverySupportedNameGivesItsRow) {
-    for (const auto& [name, row] : qualityOptionTable()) {
-        const auto options = lookupQualityOptions(name);
-        ASSERT_EQ(options.has_value(), row.supported == 1) << name;
-        if (options) {
-            EXPECT_EQ(codesOf(*options), codesOf(row)) << name;
-            EXPECT_EQ(options->suffix, name);
-        }
+    EXPECT_FALSE(m7b5->bass.has_value() || m7b5->alt);
+    for (const char* text : {"7alt", "M7", "", "maj7 ", "m7(b5)"}) {
+        EXPECT_FALSE(lookupQualityOptions(text).has_value()) << text;
     }
 }
 
 TEST(QualityOptionReader, ReadsTheUnsupportedNames) {
-    struct Case {
-        const char* name;
-        Codes codes;
-    };
-    const Case cases[] = {
-        {"11#11", {0, 0, 1, 0, 4, 0}},     {"5", {0, 0, 0, 0, 0, 0}},
-        {"7#11no5", {0, 0, 1, 0, 4, 0}},   {"7alt", {0, 0, 1, 0, 0, 0}},
-        {"7no5", {0, 0, 1, 0, 0, 0}},      {"add#11", {0, 0, 0, 0, 4, 0}},
-        {"add9#11", {0, 0, 0, 1, 4, 0}},   {"add9#5#11", {0, 2, 0, 1, 4, 0}},
-        {"dim#5", {1, 2, 0, 0, 0, 0}},     {"dim11", {1, 1, 1, 0, 3, 0}},
-        {"dimb9", {1, 1, 0, 2, 0, 0}},     {"m6b9b11b13", {1, 0, 0, 2, 2, 1}},
-        {"madd#11", {1, 0, 0, 0, 4, 0}},   {"madd11b13", {1, 0, 0, 0, 1, 2}},
-        {"madd9#11", {1, 0, 0, 1, 4, 0}},  {"maj11#11", {0, 0, 2, 0, 4, 0}},
-        {"mb6", {1, 0, 0, 0, 0, 0}},       {"sus4b9", {3, 0, 0, 2, 0, 0}},
+    const std::pair<const char*, Codes> cases[] = {
+        {"11#11", {0, 0, 1, 0, 4, 0}},    {"5", {0, 0, 0, 0, 0, 0}},
+        {"7#11no5", {0, 0, 1, 0, 4, 0}},  {"7alt", {0, 0, 1, 0, 0, 0}},
+        {"7no5", {0, 0, 1, 0, 0, 0}},     {"add#11", {0, 0, 0, 0, 4, 0}},
+        {"add9#11", {0, 0, 0, 1, 4, 0}},  {"add9#5#11", {0, 2, 0, 1, 4, 0}},
+        {"dim#5", {1, 2, 0, 0, 0, 0}},    {"dim11", {1, 1, 1, 0, 3, 0}},
+        {"dimb9", {1, 1, 0, 2, 0, 0}},    {"m6b9b11b13", {1, 0, 0, 2, 2, 1}},
+        {"madd#11", {1, 0, 0, 0, 4, 0}},  {"madd11b13", {1, 0, 0, 0, 1, 2}},
+        {"madd9#11", {1, 0, 0, 1, 4, 0}}, {"maj11#11", {0, 0, 2, 0, 4, 0}},
+        {"mb6", {1, 0, 0, 0, 0, 0}},      {"sus4b9", {3, 0, 0, 2, 0, 0}},
     };
     ASSERT_EQ(std::size(cases), kUnsupported.size());
-    for (const Case& c : cases) {
-        const QualityOptions options = parseQualityOptions(c.name);
-        EXPECT_EQ(codesOf(options), c.codes) << c.name;
-        EXPECT_EQ(options.suffix, c.name);
+    for (const auto& [name, codes] : cases) {
+        const QualityOptions options = parseQualityOptions(name);
+        EXPECT_EQ(codesOf(options), codes) << name;
+        EXPECT_EQ(options.suffix, name);
         EXPECT_FALSE(options.bass.has_value());
-        EXPECT_EQ(options.alt, std::string_view(c.name) == "7alt") << c.name;
+        EXPECT_EQ(options.alt, std::string_view(name) == "7alt") << name;
     }
-}
-
-TEST(QualityOptionReader, EmptyTextKeepsAnEmptySuffix) {
-    const QualityOptions options = parseQualityOptions("");
-    EXPECT_EQ(codesOf(options), (Codes{0, 0, 0, 0, 0, 0}));
-    EXPECT_FALSE(options.alt);
-    ASSERT_TRUE(options.suffix.has_value());
-    EXPECT_EQ(*options.suffix, "");
-}
-
-TEST(QualityOptionReader, TableWinsOverTheHeuristicForSupportedNames) {
-    EXPECT_EQ(parseSeventhOption("69"), 1);
-    EXPECT_EQ(qualityOptionTable().at("69").seventh, 0);
-    EXPECT_EQ(parseThirteenthOption("11add13"), 0);
+    const QualityOptions empty = parseQualityOptions("");
+    EXPECT_EQ(codesOf(empty), (Codes{0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(empty.suffix, std::optional<std::string>(""));
 }
 
 TEST(QualityOptionReader, DegreeReadersStopAtTheFirstRule) {
-    EXPECT_EQ(parseThirdOption("7sus2"), 2);
-    EXPECT_EQ(parseThirdOption("msus4"), 3);  // "sus" before the minor mark
-    EXPECT_EQ(parseFifthOption("aug"), 2);
-    EXPECT_EQ(parseFifthOption("o"), 1);
+    EXPECT_EQ(parseSeventhOption("69"), 1);  // the table says 0; the table wins for names
+    EXPECT_EQ(parseThirteenthOption("11add13"), 0);
+    EXPECT_EQ(parseThirdOption("msus4"), 3);
     EXPECT_EQ(parseFifthOption("dim#5"), 2);
     EXPECT_EQ(parseSeventhOption("o7"), 3);
-    EXPECT_EQ(parseSeventhOption("dim7b9"), 3);
     EXPECT_EQ(parseSeventhOption("mM9"), 2);
-    EXPECT_EQ(parseSeventhOption("13sus4"), 1);
-    EXPECT_EQ(parseSeventhOption("add911"), 0);
     EXPECT_EQ(parseSeventhOption("madd9"), 0);
-    EXPECT_EQ(parseNinthOption("7b9#9"), 3);
-    EXPECT_EQ(parseNinthOption("add2"), 1);
     EXPECT_EQ(parseNinthOption("9b13"), 4);
     EXPECT_EQ(parseEleventhOption("11", true), 3);
     EXPECT_EQ(parseEleventhOption("11", false), 1);
-    EXPECT_EQ(parseEleventhOption("madd4", false), 1);
-    EXPECT_EQ(parseEleventhOption("add911", true), 1);
     EXPECT_EQ(parseThirteenthOption("6/9"), 1);
-    EXPECT_EQ(parseThirteenthOption("7b13"), 2);
-    EXPECT_EQ(parseThirteenthOption("13"), 3);
     EXPECT_EQ(parseThirteenthOption("mb6"), 0);
 }
 
-TEST(QualityOptionTokens, BareTokenJudgesTheFirstOccurrenceOnly) {
+TEST(QualityOptionTokens, BareTokensAndMinorThirds) {
     EXPECT_FALSE(containsBareToken("7b9", "9"));
     EXPECT_FALSE(containsBareToken("7#9", "9"));
     EXPECT_FALSE(containsBareToken("add9", "9"));
     EXPECT_FALSE(containsBareToken("madd911", "11"));
     EXPECT_TRUE(containsBareToken("9b13", "9"));
-    EXPECT_FALSE(containsBareToken("b9#9", "9"));
-    EXPECT_FALSE(containsBareToken("9", "13"));  // token longer than the text
-    EXPECT_FALSE(containsBareToken("7", "9"));
+    EXPECT_FALSE(containsBareToken("b9#9", "9"));  // only the first occurrence counts
+    EXPECT_FALSE(containsBareToken("9", "13"));
     EXPECT_TRUE(containsBareToken("", ""));
-    EXPECT_TRUE(containsBareToken("m", ""));
-    EXPECT_TRUE(containsBareToken("11", "11"));
-    EXPECT_TRUE(containsAdd911("madd911"));
-    EXPECT_FALSE(containsAdd911("add9"));
-}
-
-TEST(QualityOptionTokens, MinorThirdMarks) {
-    for (const char* text : {"mM7", "m", "dim", "m7b5", "\u00f87", "o", "o7", "-7", "7m7b5"}) {
+    for (const char* text : {"mM7", "m", "dim", "m7b5", "\u00f87", "o7", "-7"}) {
         EXPECT_TRUE(impliesMinorThird(text)) << text;
     }
-    for (const char* text : {"maj7", "sus4", "7", "sus2", "msus4", "", "M7", "o9"}) {
+    for (const char* text : {"maj7", "sus4", "7", "sus2", "msus4", "", "o9"}) {
         EXPECT_FALSE(impliesMinorThird(text)) << text;
     }
 }
