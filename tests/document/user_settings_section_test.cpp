@@ -1,0 +1,43 @@
+// The session's user-settings section: validation and the spelling-preference probe.
+#include "document/user_settings_section.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "refusal.h"
+
+namespace quillex {
+namespace {
+
+using nlohmann::json;
+using testing::ownRefusal;
+
+TEST(UserSettingsReading, NeedsTheThreeTypedSettings) {
+    const json settings = {{"spellingPreference", "flats"}, {"simplifyAccidentals", true},
+                           {"midiTriggersUseRhythm", false}, {"other", 1}};
+    const auto section = readUserSettingsSection(settings);
+    EXPECT_EQ(*section, (UserSettingsSection{"flats", true, false}));
+
+    constexpr const char* kMessage = "DocumentSession requires validated user settings";
+    EXPECT_EQ(ownRefusal([] { readUserSettingsSection(json::array()); }), kMessage);
+    for (const char* key : {"spellingPreference", "simplifyAccidentals", "midiTriggersUseRhythm"}) {
+        SCOPED_TRACE(key);
+        json missing = settings;
+        missing.erase(key);
+        EXPECT_EQ(ownRefusal([&] { readUserSettingsSection(missing); }), kMessage);
+        json wrongType = settings;
+        wrongType[key] = 1;
+        EXPECT_EQ(ownRefusal([&] { readUserSettingsSection(wrongType); }), kMessage);
+    }
+}
+
+TEST(UserSettingsReading, SpellingPreferencePresence) {
+    EXPECT_TRUE(hasSpellingPreference(json{{"spellingPreference", nullptr}}));
+    EXPECT_TRUE(hasSpellingPreference(json{{"spellingPreference", 3}}));
+    EXPECT_FALSE(hasSpellingPreference(json{{"spelling", "flats"}}));
+    EXPECT_FALSE(hasSpellingPreference(json::array({"spellingPreference"})));
+    EXPECT_FALSE(hasSpellingPreference(json("spellingPreference")));
+}
+
+}  // namespace
+}  // namespace quillex
