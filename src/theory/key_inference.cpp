@@ -110,7 +110,7 @@ struct ChordFacts {
     bool majorSeventh = false;
     bool melodicTonicQuality = false;
     double weight = 0.0;
-    const std::vector<std::int32_t>* intervals = nullptr;
+    std::vector<std::uint8_t> toneResidues;  // each interval modulo 12, in interval order
 };
 
 std::vector<ChordFacts> chordFacts(const std::vector<WeightedChord>& chords) {
@@ -124,7 +124,9 @@ std::vector<ChordFacts> chordFacts(const std::vector<WeightedChord>& chords) {
         f.majorSeventh = isMajorSeventhQuality(chord.quality);
         f.melodicTonicQuality = isMelodicTonicQuality(chord.quality);
         f.weight = chord.weight;
-        f.intervals = &qualityIntervals(chord.quality);
+        const std::vector<std::int32_t>& intervals = qualityIntervals(chord.quality);
+        f.toneResidues.reserve(intervals.size());
+        for (std::int32_t interval : intervals) f.toneResidues.push_back(static_cast<std::uint8_t>(mod12(interval)));
         facts.push_back(f);
     }
     return facts;
@@ -151,28 +153,56 @@ const std::array<std::array<int, 8>, 3>& diatonicSeventhClasses() {
     return table;
 }
 
+// Scale degree of each pitch `rel` semitones above the tonic (0 off the
+// scale), by scale kind.
+const std::array<std::array<int, 12>, 3>& degreesAboveTonic() {
+    static const std::array<std::array<int, 12>, 3> table = [] {
+        std::array<std::array<int, 12>, 3> result{};
+        for (ScaleKind kind : {ScaleKind::Major, ScaleKind::NaturalMinor, ScaleKind::MelodicMinor}) {
+            const MusicalKey key{0, kind == ScaleKind::Major ? kMajorMode : kMinorMode,
+                                 kind == ScaleKind::MelodicMinor ? kMelodicMinorScale : kNaturalMinorScale};
+            for (int rel = 0; rel < 12; ++rel) {
+                result[static_cast<std::size_t>(kind)][rel] = scaleDegreeOf(key, static_cast<PitchClass>(rel));
+            }
+        }
+        return result;
+    }();
+    return table;
+}
+
 // What inference needs of a candidate key.
 struct KeyFacts {
     MusicalKey key;
+    int root = 0;
     bool minor = false;
     bool melodic = false;
-    std::array<int, 12> degreeOfRel{};  // scale degree of a pitch `rel` above the tonic, 0 off-scale
+    const std::array<int, 12>* degreeOfRel = nullptr;  // scale degree by distance above the tonic
+    std::uint32_t scaleMask = 0;  // bit r (and r + 12) set when r above the tonic is a scale tone
     const std::array<int, 8>* diatonicClass = nullptr;
 };
 
 KeyFacts keyFacts(const MusicalKey& key) {
     KeyFacts k;
     k.key = key;
+    k.root = mod12(key.root);
     k.minor = key.isMinor();
     k.melodic = key.isMelodicMinor();
+    const auto kind = static_cast<std::size_t>(scaleKindOf(key));
+    k.degreeOfRel = &degreesAboveTonic()[kind];
     for (int rel = 0; rel < 12; ++rel) {
-        k.degreeOfRel[rel] = scaleDegreeOf(key, static_cast<PitchClass>(mod12(key.root + rel)));
+        if ((*k.degreeOfRel)[rel] != 0) k.scaleMask |= (1u << rel) | (1u << (rel + 12));
     }
-    k.diatonicClass = &diatonicSeventhClasses()[static_cast<std::size_t>(scaleKindOf(key))];
+    k.diatonicClass = &diatonicSeventhClasses()[kind];
     return k;
 }
 
-int relOf(const ChordFacts& chord, const KeyFacts& k) { return mod12(chord.root - k.key.root); }
+// Both roots are 0..11 here.
+int relOf(const ChordFacts& chord, const KeyFacts& k) {
+    const int rel = chord.root - k.root;
+    return rel < 0 ? rel + 12 : rel;
+}
+
+bool inScale(const KeyFacts& k, int relPlusResidue) { return (k.scaleMask >> relPlusResidue) & 1u; }
 
 double likelihood(const std::vector<ChordFacts>& chords, const KeyFacts& k) {
     const std::size_t mode = k.minor ? 1 : 0;
@@ -184,7 +214,7 @@ double likelihood(const std::vector<ChordFacts>& chords, const KeyFacts& k) {
     int lastDegree = 0;
     for (const ChordFacts& chord : chords) {
         if (!(chord.weight > 0.0)) continue;
-        const int degree = k.degreeOfRel[relOf(chord, k)];
+        const int degree = (*k.degreeOfRel)[relOf(chord, k)];
         const double w = chord.weight;
         if (!first) first = &chord;
         sum += w * kChordDegree[mode][degree] + 0.65 * w * kClassGivenDegree[mode][degree][chord.cls];
@@ -198,7 +228,7 @@ double likelihood(const std::vector<ChordFacts>& chords, const KeyFacts& k) {
         lastDegree = degree;
     }
     if (!first) return 0.0;
-    sum += kFirstChordDegree[mode][k.degreeOfRel[relOf(*first, k)]] + kLastChordDegree[mode][lastDegree];
+    sum += kFirstChordDegree[mode][(*k.degreeOfRel)[relOf(*first, k)]] + kLastChordDegree[mode][lastDegree];
     return sum / norm * 30.0;
 }
 
@@ -270,19 +300,19 @@ double scoreCandidate(const std::vector<ChordFacts>& chords, const KeyFacts& k) 
         if (!(w > 0.0)) continue;
         const int rel = relOf(c, k);
         const int cls = c.cls;
-        const int deg = k.degreeOfRel[rel];
+        const int deg = (*k.degreeOfRel)[rel];
 
         double inFit = 0.0, outFit = 0.0;
-        for (std::int32_t interval : *c.intervals) {
-            const double toneWeight = kToneWeight[mod12(interval)];
-            if (k.degreeOfRel[mod12(std::int64_t{rel} + interval)] != 0) {
+        for (std::uint8_t residue : c.toneResidues) {
+            const double toneWeight = kToneWeight[residue];
+            if (inScale(k, rel + residue)) {
                 inFit += 0.35 * toneWeight * w;
             } else {
                 outFit += 1.15 * toneWeight * w;
             }
         }
         if (c.bass >= 0 && c.bass != c.root) {
-            if (k.degreeOfRel[mod12(c.bass - k.key.root)] != 0) {
+            if (inScale(k, c.bass - k.root + 12)) {
                 inFit += 0.15 * w;
             } else {
                 outFit += 0.25 * w;
@@ -291,7 +321,7 @@ double scoreCandidate(const std::vector<ChordFacts>& chords, const KeyFacts& k) 
 
         const bool hasNext = i + 1 < count;
         const int nextRel = hasNext ? relOf(chords[i + 1], k) : -1;
-        const int step = hasNext ? mod12(chords[i + 1].root - c.root) : -1;
+        const int step = hasNext ? (chords[i + 1].root - c.root + 12) % 12 : -1;
         const int prevRel = i > 0 ? relOf(chords[i - 1], k) : -1;
         const int prevCls = i > 0 ? chords[i - 1].cls : kFunctionOther;
 
