@@ -1,0 +1,75 @@
+// Tests of the request-id and octave-shift readers and chord-tone degrees.
+#include "voicing/voicing_request_readers.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "voicing/chord_tone_degree.h"
+
+namespace quillex {
+namespace {
+
+using json = nlohmann::json;
+
+TEST(RequestIdReader, OnlyAStringValueCounts) {
+    EXPECT_EQ(readRequestId(json{{"request_id", "r-7"}}), "r-7");
+    EXPECT_EQ(readRequestId(json{{"request_id", 7}}), "");
+    EXPECT_EQ(readRequestId(json::object()), "");
+    EXPECT_EQ(readRequestId(json::array({"request_id"})), "");
+    EXPECT_EQ(readRequestId(json("request_id")), "");
+}
+
+TEST(OctaveShiftReader, ConvertsWithoutClamping) {
+    EXPECT_EQ(readOctaveShift(json::object(), 0), 0);
+    EXPECT_EQ(readOctaveShift(json::object(), -2), -2);
+    EXPECT_EQ(readOctaveShift(json{{"octave_shift", 9}}, 0), 9);
+    EXPECT_EQ(readOctaveShift(json{{"octave_shift", -1.7}}, 0), -1);
+    EXPECT_EQ(readOctaveShift(json{{"octave_shift", true}}, 0), 1);
+    EXPECT_EQ(readOctaveShift(json{{"octave_shift", 1e20}}, 0), INT32_MAX);
+    EXPECT_EQ(readOctaveShift(json{{"octave_shift", -1e20}}, 0), INT32_MIN);
+}
+
+TEST(OctaveShiftReader, WrongTypesRaiseTheLibraryErrors) {
+    try {
+        readOctaveShift(json{{"octave_shift", "2"}}, 0);
+        FAIL();
+    } catch (const json::type_error& e) {
+        EXPECT_EQ(e.id, 302);
+    }
+    try {
+        readOctaveShift(json::array(), 0);
+        FAIL();
+    } catch (const json::type_error& e) {
+        EXPECT_EQ(e.id, 306);
+    }
+}
+
+TEST(ChordToneDegree, DirectIntervals) {
+    const std::pair<std::int32_t, std::int32_t> table[] = {
+        {0, 0},  {12, 0}, {24, 0}, {1, 1},  {2, 1},  {13, 1}, {14, 1}, {15, 1}, {3, 2},  {4, 2},  {5, 3},
+        {16, 3}, {17, 3}, {18, 3}, {6, 4},  {7, 4},  {8, 4},  {19, 4}, {20, 5}, {21, 5}, {10, 6}, {11, 6},
+        {22, 6}, {23, 6}};
+    for (auto [interval, degree] : table) EXPECT_EQ(chordToneDegreeOfInterval("maj", interval), degree) << interval;
+}
+
+TEST(ChordToneDegree, NineIsASeventhOnlyInDiminishedQualities) {
+    EXPECT_EQ(chordToneDegreeOfInterval("dim7", 9), 6);
+    EXPECT_EQ(chordToneDegreeOfInterval("6", 9), 5);
+    EXPECT_EQ(chordToneDegreeOfInterval("m7b5", 9), 5);
+    // Outside the table the "dim" rule does not apply.
+    EXPECT_EQ(chordToneDegreeOfInterval("dim7", 33), 5);
+}
+
+TEST(ChordToneDegree, OtherIntervalsUseTheirRemainder) {
+    EXPECT_EQ(chordToneDegreeOfInterval("", -1), 6);
+    EXPECT_EQ(chordToneDegreeOfInterval("", -12), 0);
+    EXPECT_EQ(chordToneDegreeOfInterval("", 26), 1);
+    EXPECT_EQ(chordToneDegreeOfInterval("", 28), 2);
+    EXPECT_EQ(chordToneDegreeOfInterval("", 29), 3);
+    EXPECT_EQ(chordToneDegreeOfInterval("", 31), 4);
+    EXPECT_EQ(chordToneDegreeOfInterval("", 35), 6);
+    EXPECT_EQ(chordToneDegreeOfInterval("", INT32_MIN), chordToneDegreeOfInterval("", 4));
+}
+
+}  // namespace
+}  // namespace quillex
