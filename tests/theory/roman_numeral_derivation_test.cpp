@@ -1,0 +1,158 @@
+// Tests of Roman numerals derived from spelled chords in a key.
+#include "theory/roman_numeral_derivation.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "theory/chord_symbol.h"
+
+namespace quillex {
+namespace {
+
+const KeyContext kCMajor{{0, kMajorMode, kNaturalMinorScale}, "C"};
+const KeyContext kANatural{{9, kMinorMode, kNaturalMinorScale}, "A"};
+const KeyContext kEbMajor{{3, kMajorMode, kNaturalMinorScale}, "Eb"};
+
+std::string numeralOf(std::string_view symbol, const KeyContext& key) {
+    return deriveRomanNumeralFromSymbol(symbol, key).value_or("<none>");
+}
+
+Chord chordOf(std::string_view symbol) {
+    std::optional<Chord> chord = parseChordSymbol(symbol);
+    EXPECT_TRUE(chord.has_value()) << symbol;
+    return chord.value_or(Chord{});
+}
+
+TEST(RomanQualitySuffix, MarksAndPassThrough) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", ""},           {"maj", ""},          {"m", ""},        {"m7b5", "\u00F8"},
+        {"\u00F87", "\u00F8"}, {"m9b5", "\u00F89"}, {"dim", "\u00B0"}, {"dim7", "\u00B07"},
+        {"dimadd9", "\u00B0add9"}, {"aug", "+"},   {"+", "+"},        {"aug7", "+7"},
+        {"7", "7"},         {"m7", "m7"},         {"maj7", "maj7"}, {"sus4", "sus4"},
+        {"6", "6"},         {"add9", "add9"},     {"+7", "+7"},     {"m7b5b9", "m7b5b9"}};
+    for (const auto& [quality, suffix] : cases) {
+        EXPECT_EQ(romanQualitySuffix(quality), suffix) << quality;
+    }
+}
+
+TEST(RomanDerivation, DiatonicChordsInCMajor) {
+    EXPECT_EQ(numeralOf("Dm7", kCMajor), "iim7");
+    EXPECT_EQ(numeralOf("G7", kCMajor), "V7");
+    EXPECT_EQ(numeralOf("Cmaj7", kCMajor), "Imaj7");
+    EXPECT_EQ(numeralOf("C", kCMajor), "I");
+    EXPECT_EQ(numeralOf("Fm", kCMajor), "iv");
+    EXPECT_EQ(numeralOf("Gsus4", kCMajor), "Vsus4");
+    EXPECT_EQ(numeralOf("Bdim", kCMajor), "vii\u00B0");
+    EXPECT_EQ(numeralOf("Bdim7", kCMajor), "vii\u00B07");
+    EXPECT_EQ(numeralOf("Bm7b5", kCMajor), "vii\u00F8");
+    EXPECT_EQ(numeralOf("B\u00F87", kCMajor), "vii\u00F8");
+    EXPECT_EQ(numeralOf("Caug", kCMajor), "I+");
+    EXPECT_EQ(numeralOf("C+", kCMajor), "I+");
+    EXPECT_EQ(numeralOf("Em9b5", kCMajor), "iii\u00F89");
+}
+
+TEST(RomanDerivation, LetterNotPitchDecidesTheDegree) {
+    EXPECT_EQ(numeralOf("Db", kCMajor), "\u266DII");
+    EXPECT_EQ(numeralOf("C#", kCMajor), "\u266FI");
+    EXPECT_EQ(numeralOf("Bb", kCMajor), "\u266DVII");
+    EXPECT_EQ(numeralOf("E#", kCMajor), "\u266FIII");
+    EXPECT_EQ(numeralOf("F#m7b5", kCMajor), "\u266Fiv\u00F8");
+    EXPECT_EQ(numeralOf("Ab7", kCMajor), "\u266DVI7");
+}
+
+TEST(RomanDerivation, FarSpellingsFallBackToTheScaleTone) {
+    const Chord d = chordOf("D");
+    EXPECT_EQ(locateRootDegree(d, kCMajor, "Ebb"), (AlteredDegree{1, 0, true}));
+    Chord cSharp = chordOf("Db");
+    EXPECT_EQ(locateRootDegree(cSharp, kCMajor, "Ebbb"), (AlteredDegree{2, -3, true}));
+    EXPECT_EQ(*deriveRomanNumeralFromTokens(cSharp, kCMajor, "Ebbb", ""),
+              "\u266D\u266D\u266DIII");
+    EXPECT_EQ(numeralOf("Ebb", kCMajor), "II");
+    EXPECT_EQ(numeralOf("Fbm", kCMajor), "\u266Div");  // one semitone off: kept
+    EXPECT_FALSE(locateRootDegree(d, kCMajor, "").valid);
+    EXPECT_FALSE(locateRootDegree(d, KeyContext{{0, 0, 0}, "x"}, "D").valid);
+}
+
+TEST(RomanDerivation, SlashBassIsANoteOnItsWrittenLetter) {
+    EXPECT_EQ(numeralOf("C/E", kCMajor), "I/E");
+    EXPECT_EQ(numeralOf("C/G", kCMajor), "I/G");
+    EXPECT_EQ(numeralOf("C/C", kCMajor), "I");
+    EXPECT_EQ(numeralOf("G7/b", kCMajor), "V7/B");
+    EXPECT_EQ(numeralOf("Am7/G#", kCMajor), "vim7/G#");
+    EXPECT_EQ(numeralOf("Am7/Ab", kCMajor), "vim7/Ab");
+    // A distinct bass without a usable token gives nothing.
+    Chord slash = chordOf("C/E");
+    EXPECT_FALSE(deriveRomanNumeralFromTokens(slash, kCMajor, "C", "").has_value());
+    slash.bass = 0;
+    EXPECT_EQ(*deriveRomanNumeralFromTokens(slash, kCMajor, "C", ""), "I");
+}
+
+TEST(RomanDerivation, OtherKeys) {
+    EXPECT_EQ(numeralOf("E7", kANatural), "V7");
+    EXPECT_EQ(numeralOf("G", kANatural), "VII");
+    EXPECT_EQ(numeralOf("G#dim", kANatural), "\u266Fvii\u00B0");
+    EXPECT_EQ(numeralOf("Fm7", kEbMajor), "iim7");
+    EXPECT_EQ(numeralOf("D", kEbMajor), "VII");
+    EXPECT_EQ(numeralOf("C#m7/G#", KeyContext{{4, 0, 0}, "E"}), "vim7/G#");
+    const KeyContext melodic{{9, kMinorMode, kMelodicMinorScale}, "A"};
+    EXPECT_EQ(numeralOf("G#dim", melodic), "vii\u00B0");
+    EXPECT_EQ(numeralOf("AmM7", melodic), "imM7");
+}
+
+TEST(RomanDerivation, FailuresGiveNothingAndRequireThrows) {
+    const KeyContext noSpelling{{0, 0, 0}, ""};
+    for (const auto& [symbol, key] : {std::pair{"C", noSpelling}, std::pair{"H7", kCMajor},
+                                      std::pair{"|", kCMajor}, std::pair{"", kCMajor}}) {
+        EXPECT_FALSE(deriveRomanNumeralFromSymbol(symbol, key).has_value()) << symbol;
+        try {
+            (void)requireRomanNumeralFromSymbol(symbol, key);
+            ADD_FAILURE() << "no exception for " << symbol;
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), "Could not derive Roman numeral from chord symbol and key");
+        }
+    }
+    // A chord record whose symbol has no letter.
+    Chord chord = chordOf("G7");
+    chord.symbol.assign(1, '7');
+    EXPECT_FALSE(deriveRomanNumeral(chord, kCMajor).has_value());
+    EXPECT_EQ(requireRomanNumeralFromSymbol(" G7 ", kCMajor), "V7");
+}
+
+// Bounded seeded fuzz: mutated symbols never crash, and a numeral, when
+// derived, starts with accidentals and a numeral of the right case.
+TEST(RomanDerivationFuzz, MutatedSymbolsGiveWellFormedNumerals) {
+    const std::vector<std::string> seeds = {"Dm7", "G7/B", "Bbmaj7", "F#m7b5", "C#dim7/E",
+                                            "Ebb", "B\u00F87", "Caug/G#", "Am/M7"};
+    const std::string bytes = "ABCDEFGabcdefg#b/m7913+-o \xE2\x99\xAF\xAD\xC3\xB8";
+    const std::vector<KeyContext> keys = {kCMajor, kANatural, kEbMajor,
+                                          {{6, 1, 1}, "F#"}, {{1, 0, 0}, "Db"}};
+    std::mt19937 rng(29);
+    int derived = 0;
+    for (int i = 0; i < 20000; ++i) {
+        std::string text = seeds[rng() % seeds.size()];
+        for (int e = 0; e < 1 + static_cast<int>(rng() % 3); ++e) {
+            const std::size_t at = rng() % (text.size() + 1);
+            if (rng() % 2 == 0) {
+                text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), bytes[rng() % bytes.size()]);
+            } else if (at < text.size()) {
+                text.erase(at, 1);
+            }
+        }
+        const KeyContext& key = keys[rng() % keys.size()];
+        const auto numeral = deriveRomanNumeralFromSymbol(text, key);
+        if (!numeral) continue;
+        ++derived;
+        std::string_view rest = *numeral;
+        while (rest.starts_with("\u266D") || rest.starts_with("\u266F")) rest.remove_prefix(3);
+        ASSERT_FALSE(rest.empty()) << text;
+        ASSERT_TRUE(rest[0] == 'I' || rest[0] == 'V' || rest[0] == 'i' || rest[0] == 'v') << text;
+    }
+    EXPECT_GT(derived, 1000);
+}
+
+}  // namespace
+}  // namespace quillex
