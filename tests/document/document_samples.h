@@ -115,7 +115,11 @@ inline nlohmann::json documentWithSlots(int slotCount) {
     nlohmann::json document = fullDocumentJson();
     auto& slots = document["progression"]["slots"];
     slots = nlohmann::json::array();
-    for (int i = 0; i < slotCount; ++i) slots.push_back(fullChordSlotJson("s" + std::to_string(i + 1)));
+    for (int i = 0; i < slotCount; ++i) {
+        std::string id = std::to_string(i + 1);
+        id.insert(id.begin(), 's');
+        slots.push_back(fullChordSlotJson(id));
+    }
     return document;
 }
 
