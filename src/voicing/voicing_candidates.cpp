@@ -33,18 +33,67 @@ std::int32_t saturate32(std::int64_t v) {
 
 using VoicingSet = std::unordered_set<CandidateVoicing, MidiListHash>;
 
+// A set of notes as bits above an origin note; identifies a sorted voicing.
+struct NoteMask {
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+
+    void set(std::int64_t bit) { (bit < 64 ? low : high) |= std::uint64_t{1} << (bit & 63); }
+    bool test(std::int64_t bit) const { return (((bit < 64 ? low : high) >> (bit & 63)) & 1u) != 0; }
+    friend bool operator==(const NoteMask&, const NoteMask&) = default;
+};
+
+struct NoteMaskHash {
+    std::size_t operator()(const NoteMask& m) const noexcept {
+        return static_cast<std::size_t>(hashCombine(hashCombine(0, m.low), m.high));
+    }
+};
+
+// The notes an enumeration can place and, when they fit in 128 bits, the
+// origin of their masks; duplicate checks then compare masks instead of lists.
+struct NoteRange {
+    std::int64_t origin = 0;
+    bool useMask = false;
+};
+
+NoteRange noteRange(std::span<const std::int64_t> bases, std::int64_t bottom, std::int64_t top) {
+    if (bases.empty()) return {bottom, false};
+    const std::int64_t first = std::max(bottom, bases.front());
+    const std::int64_t last = std::min(top, bases.back() + 11);
+    return {first, last - first < 128};
+}
+
+// The voicings already kept by one enumeration (or one upper placement).
+class VoicingDeduper {
+public:
+    explicit VoicingDeduper(const NoteRange& range) : range_(range) {}
+
+    // True the first time this note set is offered.
+    bool insert(const CandidateVoicing& sorted, const NoteMask& mask) {
+        if (range_.useMask) return masks_.insert(mask).second;
+        return lists_.insert(sorted).second;
+    }
+
+private:
+    NoteRange range_;
+    std::unordered_set<NoteMask, NoteMaskHash> masks_;
+    VoicingSet lists_;
+};
+
 // Depth-first placement of a list of pitch classes into a window, octave
-// bases ascending at each position; completed voicings go to `emit` sorted.
+// bases ascending at each position; completed voicings go to `emit` sorted,
+// with their note mask.
 class Placer {
 public:
-    Placer(std::span<const std::int64_t> bases, std::int64_t bottom, std::int64_t top,
+    Placer(std::span<const std::int64_t> bases, const NoteRange& range, std::int64_t bottom, std::int64_t top,
            std::int64_t maxSpan, std::uint64_t& used)
-        : bases_(bases), bottom_(bottom), top_(top), maxSpan_(maxSpan), used_(used) {}
+        : bases_(bases), range_(range), bottom_(bottom), top_(top), maxSpan_(maxSpan), used_(used) {}
 
     template <typename Emit>
     void place(const std::vector<std::uint8_t>& list, Emit&& emit) {
         spend();
         chosen_.clear();
+        mask_ = NoteMask{};
         recurse(list, 0, 0, 0, emit);
     }
 
@@ -53,35 +102,46 @@ private:
         if (++used_ > kEnumerationPlacementBudget) throw std::runtime_error(kBudgetExceeded);
     }
 
+    bool taken(std::int64_t note) const {
+        if (range_.useMask) return mask_.test(note - range_.origin);
+        return std::find(chosen_.begin(), chosen_.end(), note) != chosen_.end();
+    }
+
     template <typename Emit>
     void recurse(const std::vector<std::uint8_t>& list, std::size_t pos, std::int64_t lo, std::int64_t hi,
                  Emit& emit) {
         if (pos == list.size()) {
-            CandidateVoicing sorted = chosen_;
-            std::sort(sorted.begin(), sorted.end());
-            emit(std::move(sorted));
+            sorted_ = chosen_;
+            std::sort(sorted_.begin(), sorted_.end());
+            emit(sorted_, mask_);
             return;
         }
         for (const std::int64_t base : bases_) {
             const std::int64_t note = list[pos] + base;
             if (note < bottom_ || note > top_) continue;
-            if (std::find(chosen_.begin(), chosen_.end(), note) != chosen_.end()) continue;
+            if (taken(note)) continue;
             const std::int64_t newLo = chosen_.empty() ? note : std::min(lo, note);
             const std::int64_t newHi = chosen_.empty() ? note : std::max(hi, note);
             if (newHi - newLo > maxSpan_) continue;
             spend();
+            const NoteMask saved = mask_;
+            if (range_.useMask) mask_.set(note - range_.origin);
             chosen_.push_back(static_cast<std::int32_t>(note));
             recurse(list, pos + 1, newLo, newHi, emit);
             chosen_.pop_back();
+            mask_ = saved;
         }
     }
 
     std::span<const std::int64_t> bases_;
+    NoteRange range_;
     std::int64_t bottom_;
     std::int64_t top_;
     std::int64_t maxSpan_;
     std::uint64_t& used_;
     CandidateVoicing chosen_;
+    CandidateVoicing sorted_;
+    NoteMask mask_;
 };
 
 // Every multiset of `size` indices into `count` items, non-decreasing, in
@@ -108,6 +168,7 @@ std::vector<std::uint8_t> sortedUnique(std::span<const std::uint8_t> pitchClasse
 }
 
 bool spanWithin(const CandidateVoicing& v, std::int64_t minSpan, std::int64_t maxSpan) {
+    if (v.empty()) return false;
     const std::int64_t span = static_cast<std::int64_t>(v.back()) - v.front();
     return span >= minSpan && span <= maxSpan;
 }
@@ -172,12 +233,13 @@ CandidateList enumeratePitchClassVoicings(std::span<const std::uint8_t> pitchCla
     if (allowDoubling && most < static_cast<std::int64_t>(c)) throw std::runtime_error(kSetTooLarge);
 
     CandidateList out;
-    VoicingSet seen;
+    const NoteRange range = noteRange(bases, bottom, top);
+    VoicingDeduper seen(range);
     std::uint64_t used = 0;
-    Placer placer(bases, bottom, top, maxSpan, used);
-    auto keep = [&](CandidateVoicing v) {
+    Placer placer(bases, range, bottom, top, maxSpan, used);
+    auto keep = [&](const CandidateVoicing& v, const NoteMask& mask) {
         if (!spanWithin(v, minSpan, maxSpan)) return;
-        if (seen.insert(v).second) out.push_back(std::move(v));
+        if (seen.insert(v, mask)) out.push_back(v);
     };
     if (!allowDoubling) {
         placer.place(p, keep);
@@ -220,28 +282,32 @@ CandidateList enumerateVoicingsWithBass(std::span<const std::uint8_t> pitchClass
     }
 
     CandidateList out;
-    VoicingSet seen;
+    const NoteRange range = noteRange(bases, bottom, top);
+    VoicingDeduper seen(range);
     std::uint64_t used = 0;
+    CandidateVoicing full;
     auto placeAbove = [&](const std::vector<std::uint8_t>& list, std::int64_t bass) {
+        NoteMask bassMask;
+        if (range.useMask) bassMask.set(bass - range.origin);
         if (list.empty()) {
             if (minSpan < 1 && maxSpan >= 0) {
-                CandidateVoicing only{static_cast<std::int32_t>(bass)};
-                if (seen.insert(only).second) out.push_back(std::move(only));
+                const CandidateVoicing only{static_cast<std::int32_t>(bass)};
+                if (seen.insert(only, bassMask)) out.push_back(only);
             }
             return;
         }
-        VoicingSet upperSeen;
-        Placer placer(bases, std::max<std::int64_t>(bottom, bass + 1), top, maxSpan, used);
-        placer.place(list, [&](CandidateVoicing u) {
+        VoicingDeduper upperSeen(range);
+        Placer placer(bases, range, std::max<std::int64_t>(bottom, bass + 1), top, maxSpan, used);
+        placer.place(list, [&](const CandidateVoicing& u, const NoteMask& mask) {
             if (u.back() - static_cast<std::int64_t>(u.front()) > maxSpan) return;
-            if (!upperSeen.insert(u).second) return;
+            if (!upperSeen.insert(u, mask)) return;
             if (u.front() <= bass) return;
-            CandidateVoicing full;
-            full.reserve(u.size() + 1);
-            full.push_back(static_cast<std::int32_t>(bass));
+            const std::int64_t span = static_cast<std::int64_t>(u.back()) - bass;
+            if (span < minSpan || span > maxSpan) return;
+            full.assign(1, static_cast<std::int32_t>(bass));
             full.insert(full.end(), u.begin(), u.end());
-            if (!spanWithin(full, minSpan, maxSpan)) return;
-            if (seen.insert(full).second) out.push_back(std::move(full));
+            const NoteMask fullMask{mask.low | bassMask.low, mask.high | bassMask.high};
+            if (seen.insert(full, fullMask)) out.push_back(full);
         });
     };
 
