@@ -3,6 +3,8 @@
 
 #include "theory/chord_quality_table.h"
 
+#include <array>
+
 namespace quillex {
 
 namespace {
@@ -35,81 +37,154 @@ bool normalizesToItself(std::string_view text) {
   return true;
 }
 
+using QualityRow = CanonicalQualityTable::value_type;
+
+// Every alias and canonical name mapped straight to its canonical row, so a
+// quality costs one probe of a small open-addressed table. Aliases go in
+// first; since no alias is a canonical name, this gives the same answer as
+// asking the alias table and then the canonical table.
+class QualityIndex {
+ public:
+  QualityIndex() {
+    const CanonicalQualityTable& canonical = canonicalQualityTable();
+    const QualityAliasTable& aliases = qualityAliasTable();
+    for (const auto& [alias, target] : aliases) {
+      if (auto row = canonical.find(target); row != canonical.end()) insert(alias, &*row);
+    }
+    for (const QualityRow& row : canonical) insert(row.first, &row);
+  }
+
+  const QualityRow* find(std::string_view key) const {
+    for (std::size_t at = hashOf(key) & kMask;; at = (at + 1) & kMask) {
+      const Slot& slot = slots_[at];
+      if (slot.row == nullptr) return nullptr;
+      if (slot.key == key) return slot.row;
+    }
+  }
+
+ private:
+  // Twice the 2,028 keys, so probes stay short.
+  static constexpr std::size_t kCapacity = 4096;
+  static constexpr std::size_t kMask = kCapacity - 1;
+
+  struct Slot {
+    std::string_view key;
+    const QualityRow* row = nullptr;
+  };
+
+  static std::size_t hashOf(std::string_view key) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (char c : key) {
+      hash ^= static_cast<std::uint8_t>(c);
+      hash *= 1099511628211ull;
+    }
+    return static_cast<std::size_t>(hash ^ (hash >> 29));
+  }
+
+  // Keeps the first row for a key; the keys point into the tables, which
+  // live for the whole process.
+  void insert(std::string_view key, const QualityRow* row) {
+    for (std::size_t at = hashOf(key) & kMask;; at = (at + 1) & kMask) {
+      Slot& slot = slots_[at];
+      if (slot.row == nullptr) {
+        slot = Slot{key, row};
+        return;
+      }
+      if (slot.key == key) return;
+    }
+  }
+
+  std::array<Slot, kCapacity> slots_{};
+};
+
+const QualityIndex& qualityIndex() {
+  static const QualityIndex index;
+  return index;
+}
+
 // The canonical table row for a quality text, or null.
-const CanonicalQualityTable::value_type* findQualityEntry(std::string_view text) {
+const QualityRow* findQualityEntry(std::string_view text) {
   std::string normalized;
   std::string_view key = text;
   if (!normalizesToItself(text)) {
     normalized = normalizeQualityText(text);
     key = normalized;
   }
-  const CanonicalQualityTable& canonical = canonicalQualityTable();
-  const QualityAliasTable& aliases = qualityAliasTable();
-  if (auto alias = aliases.find(key); alias != aliases.end()) {
-    auto row = canonical.find(alias->second);
-    return row == canonical.end() ? nullptr : &*row;
-  }
-  auto row = canonical.find(key);
-  return row == canonical.end() ? nullptr : &*row;
+  return qualityIndex().find(key);
 }
 
-ChordRootToken readRootToken(std::string_view text, std::string_view* rest) {
-  ChordRootToken token;
-  if (text.empty() || noteLetterIndex(static_cast<std::uint8_t>(text[0])) < 0) {
-    *rest = {};
-    return token;
-  }
+// Length of the root token at the start of `text` (0 when there is none)
+// and its pitch class: a letter plus one run of the same "#" or "b".
+std::size_t readRoot(std::string_view text, PitchClass* root) {
+  if (text.empty()) return 0;
+  const std::int32_t letter = noteLetterIndex(static_cast<std::uint8_t>(text[0]));
+  if (letter < 0) return 0;
   std::size_t length = 1;
   if (text.size() > 1 && (text[1] == '#' || text[1] == 'b')) {
     while (length < text.size() && text[length] == text[1]) ++length;
   }
-  token.root = parseKeyRoot(text.substr(0, length));
-  *rest = text.substr(length);
-  return token;
+  const std::int64_t run = static_cast<std::int64_t>(length - 1);
+  const std::int64_t sum = naturalPitchClasses[static_cast<std::size_t>(letter)] +
+                           (length > 1 && text[1] == 'b' ? -run : run);
+  *root = static_cast<PitchClass>(((sum % 12) + 12) % 12);
+  return length;
 }
 
-// Root is valid; `rest` is what follows the root token.
-std::optional<ChordParts> readQualityAndBass(PitchClass root, std::string_view rest) {
-  if (const auto* row = findQualityEntry(rest)) {
-    return ChordParts{root, row->first, row->second, std::nullopt};
-  }
+struct QualityAndBass {
+  const QualityRow* row = nullptr;
+  std::optional<PitchClass> bass;
+};
+
+// `rest` is what follows a valid root token.
+std::optional<QualityAndBass> readQualityAndBass(std::string_view rest) {
+  if (const QualityRow* row = findQualityEntry(rest)) return QualityAndBass{row, std::nullopt};
   const std::size_t slash = rest.find('/');
   if (slash == std::string_view::npos) return std::nullopt;
   const std::string_view left = rest.substr(0, slash);
   const std::string_view right = rest.substr(slash + 1);
   if (right.empty()) return std::nullopt;
-  const auto* row = findQualityEntry(left);
+  const QualityRow* row = findQualityEntry(left);
   if (row == nullptr) return std::nullopt;
-  std::string_view bassRest;
-  const ChordRootToken bass = readRootToken(right, &bassRest);
-  if (!bass.root || !bassRest.empty()) return std::nullopt;
-  return ChordParts{root, row->first, row->second, bass.root};
+  PitchClass bass = 0;
+  if (readRoot(right, &bass) != right.size()) return std::nullopt;
+  return QualityAndBass{row, bass};
 }
 
 }  // namespace
 
 std::optional<Chord> parseChordSymbol(std::string_view text) {
+  std::optional<Chord> chord;
   const std::string_view trimmed = trimAsciiSpace(text);
-  if (trimmed.empty() || trimmed == "|") return std::nullopt;
-  std::string_view rest;
-  const ChordRootToken token = readRootToken(trimmed, &rest);
-  if (!token.root) return std::nullopt;
-  std::optional<ChordParts> parts = readQualityAndBass(*token.root, rest);
-  if (!parts) return std::nullopt;
-  return Chord{parts->root, std::move(parts->quality), std::move(parts->intervals), parts->bass,
-               std::string(trimmed)};
+  if (trimmed.empty() || trimmed == "|") return chord;
+  PitchClass root = 0;
+  const std::size_t rootLength = readRoot(trimmed, &root);
+  if (rootLength == 0) return chord;
+  const std::optional<QualityAndBass> found = readQualityAndBass(trimmed.substr(rootLength));
+  if (!found) return chord;
+  chord.emplace();
+  chord->root = root;
+  chord->quality = found->row->first;
+  chord->intervals = found->row->second;
+  chord->bass = found->bass;
+  chord->symbol.assign(trimmed);
+  return chord;
 }
 
 ChordRootToken parseRootToken(std::string_view text) {
-  std::string_view rest;
-  ChordRootToken token = readRootToken(text, &rest);
-  token.rest = std::string(rest);
+  ChordRootToken token;
+  PitchClass root = 0;
+  const std::size_t length = readRoot(text, &root);
+  if (length == 0) return token;
+  token.root = root;
+  token.rest.assign(text.substr(length));
   return token;
 }
 
 std::optional<ChordParts> parseQualityAndBass(const ChordRootToken& token) {
   if (!token.root) return std::nullopt;
-  return readQualityAndBass(*token.root, token.rest);
+  const std::optional<QualityAndBass> found = readQualityAndBass(token.rest);
+  if (!found) return std::nullopt;
+  return ChordParts{*token.root, found->row->first, found->row->second, found->bass};
 }
 
 Chord makeChord(PitchClass root, const ChordQuality& quality, std::optional<PitchClass> bass,
