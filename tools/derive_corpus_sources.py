@@ -265,7 +265,7 @@ def derive_billboard(folder, builder, cap):
                 triples[a, b, c] += 1
     triples = {k: n for k, n in triples.items() if n >= 2}
 
-    # Chart phrases: one line, or two neighbouring lines of one section.
+    # Chart phrases: one line, or two or three neighbouring lines of one section.
     phrases_by_style = {"popedm": collections.Counter(), "rock": collections.Counter()}
     info = {}
     for song_id, phrases, minor in songs:
@@ -280,9 +280,12 @@ def derive_billboard(folder, builder, cap):
             if line is None:
                 continue
             candidates.append((line[0], line[1], line[2]))
-            nxt = lines[i + 1] if i + 1 < len(lines) else None
-            if nxt and nxt[0] == line[0] and nxt[1] == line[1]:
-                candidates.append((line[0], line[1], line[2] + nxt[2]))
+            chords = list(line[2])
+            for nxt in lines[i + 1:i + 3]:
+                if not nxt or nxt[0] != line[0] or nxt[1] != line[1]:
+                    break
+                chords += nxt[2]
+                candidates.append((line[0], line[1], list(chords)))
         for tonic, section, chords in candidates:
             for level in ("triad", "rock"):
                 tokens = collapse([token_of(c, tonic, minor, level) for c in chords])
@@ -298,7 +301,9 @@ def derive_billboard(folder, builder, cap):
                 phrases_by_style[style][key] += 1
                 info.setdefault(key, (section, song_id))
     all_tokens = {t for counter in phrases_by_style.values() for (_, tokens, _) in counter for t in tokens}
-    good_phrase_tokens = valid_tokens(builder, all_tokens)
+    # Phrase tokens must be valid and known to the chord changes, so the walk can move on from them.
+    followed = {a for (a, _) in pairs}
+    good_phrase_tokens = valid_tokens(builder, all_tokens) & followed
     files = {}
     for style, counter in phrases_by_style.items():
         chosen = collections.defaultdict(list)

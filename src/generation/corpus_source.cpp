@@ -1,9 +1,14 @@
 // Parsing the corpus source texts and assembling the "pc.bin" and "cc.bin" images.
 #include "generation/corpus_source.h"
 
+#include "generation/progression_corpus.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <set>
 #include <stdexcept>
 #include <unordered_map>
@@ -88,7 +93,56 @@ void addRows(const std::map<Key, std::map<std::string, double>>& rows, Row&& add
 
 bool hasAccidentalGlyphForm(std::string_view token) { return glyphRomanToken(token) != token; }
 
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::filesystem::path> textFilesIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) return files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".txt") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 }  // namespace
+
+CorpusSources readCorpusSources(const std::string& folder) {
+    const std::filesystem::path root(folder);
+    CorpusSources sources;
+    for (const auto& file : textFilesIn(root / "progressions")) {
+        const std::string genre = file.stem().string();
+        if (normalizeGenreId(genre) != genre) {
+            sources.errors.push_back(file.string() + ": a style file is named by its normalised id");
+            continue;
+        }
+        std::vector<std::string> errors;
+        auto records = parseProgressionSource(genre, readText(file), errors);
+        for (const auto& error : errors) sources.errors.push_back(file.string() + ":" + error);
+        sources.records.insert(sources.records.end(), records.begin(), records.end());
+    }
+    for (const auto& file : textFilesIn(root / "transitions")) {
+        std::vector<std::string> errors;
+        parseTransitionCounts(readText(file), sources.counts, errors);
+        for (const auto& error : errors) sources.errors.push_back(file.string() + ":" + error);
+    }
+    std::set<std::string> counted;
+    std::istringstream styles(readText(root / "transition-styles.txt"));
+    for (std::string line; std::getline(styles, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        counted.insert(normalizeGenreId(line));
+    }
+    for (const auto& record : sources.records) {
+        if (counted.count(record.genreId) != 0) addProgressionTransitions(sources.counts, record.tokens);
+    }
+    return sources;
+}
 
 std::vector<ProgressionSourceRecord> parseProgressionSource(std::string_view genreId,
                                                             std::string_view text,

@@ -53,6 +53,18 @@ void parseTransitionCounts(std::string_view text, TransitionCounts& counts,
 // Adds each neighbouring pair and triple of one progression once.
 void addProgressionTransitions(TransitionCounts& counts, const std::vector<std::string>& tokens);
 
+// Everything read from a corpus source folder: progressions/<style>.txt,
+// transitions/*.txt and transition-styles.txt (the styles whose progressions
+// also count as transitions).
+struct CorpusSources {
+    std::vector<ProgressionSourceRecord> records;
+    TransitionCounts counts;
+    std::vector<std::string> errors;
+};
+
+// Files are read in name order; problems are collected in `errors`.
+CorpusSources readCorpusSources(const std::string& folder);
+
 // Leading ASCII accidentals of the numeral and of the slash part written as
 // "♭"/"♯": the form in which derived Roman numerals are looked up.
 std::string glyphRomanToken(std::string_view asciiToken);

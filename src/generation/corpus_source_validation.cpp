@@ -1,6 +1,9 @@
 // Token checks in all 36 keys and the mode check of progression records.
 #include "generation/corpus_source_validation.h"
 
+#include <set>
+#include <sstream>
+
 #include "theory/chord_symbol.h"
 #include "theory/key_spelling.h"
 #include "theory/musical_key.h"
@@ -93,6 +96,40 @@ std::optional<std::string> checkRecordMode(const ProgressionSourceRecord& record
     if (profile.isMinor == (record.mode == 1)) return std::nullopt;
     return "reads as " + describeProgressionReading(profile) + " but is filed under " +
            (record.mode == 1 ? "minor" : "major");
+}
+
+void validateCorpusSources(CorpusSources& sources) {
+    std::set<std::string> tokens;
+    std::set<std::string> seen;
+    for (const auto& record : sources.records) {
+        const std::string where = record.genreId + ".txt:" + std::to_string(record.lineNumber) + ": ";
+        if (const auto problem = checkRecordMode(record)) sources.errors.push_back(where + *problem);
+        if (record.tokens.size() != 4 && record.tokens.size() != 6 && record.tokens.size() != 8) {
+            sources.errors.push_back(where + "length must be 4, 6 or 8");
+        }
+        std::ostringstream key;
+        key << record.genreId << '|' << int(record.mode);
+        for (const auto& token : record.tokens) key << ' ' << token;
+        if (!seen.insert(key.str()).second) sources.errors.push_back(where + "duplicate progression");
+        tokens.insert(record.tokens.begin(), record.tokens.end());
+        tokens.insert(record.sourceTokens.begin(), record.sourceTokens.end());
+    }
+    for (const auto& [pair, count] : sources.counts.pairs) {
+        tokens.insert(pair.first);
+        tokens.insert(pair.second);
+    }
+    for (const auto& [triple, count] : sources.counts.triples) {
+        tokens.insert(std::get<0>(triple));
+        tokens.insert(std::get<1>(triple));
+        tokens.insert(std::get<2>(triple));
+    }
+    for (const auto& token : tokens) {
+        if (const auto problem = checkRomanTokenInAllKeys(token)) sources.errors.push_back(*problem);
+        const std::string glyph = glyphRomanToken(token);
+        if (glyph != token) {
+            if (const auto problem = checkRomanTokenInAllKeys(glyph)) sources.errors.push_back(*problem);
+        }
+    }
 }
 
 }  // namespace quillex

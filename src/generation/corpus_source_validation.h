@@ -22,4 +22,9 @@ std::string describeProgressionReading(const RomanProgressionProfile& profile);
 // Why the record's tokens do not read in the mode it is filed under, or nothing.
 std::optional<std::string> checkRecordMode(const ProgressionSourceRecord& record);
 
+// Adds to `sources.errors` every record filed under the wrong mode, of a
+// length other than 4, 6 or 8, or repeated within its style and mode, and
+// every token (in both accidental forms) that fails `checkRomanTokenInAllKeys`.
+void validateCorpusSources(CorpusSources& sources);
+
 }  // namespace quillex

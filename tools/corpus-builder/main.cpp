@@ -25,95 +25,6 @@ constexpr const char* kUsage =
     "       corpus-builder --classify                           read token lines, print their mode\n"
     "       corpus-builder --check-tokens                       read tokens, print the failing ones\n";
 
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<fs::path> textFilesIn(const fs::path& folder) {
-    std::vector<fs::path> files;
-    if (!fs::is_directory(folder)) return files;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.is_regular_file() && entry.path().extension() == ".txt") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-struct LoadedSources {
-    std::vector<ProgressionSourceRecord> records;
-    TransitionCounts counts;
-    std::vector<std::string> errors;
-};
-
-LoadedSources loadSources(const fs::path& data) {
-    LoadedSources sources;
-    for (const auto& file : textFilesIn(data / "progressions")) {
-        const std::string genre = file.stem().string();
-        if (normalizeGenreId(genre) != genre) {
-            sources.errors.push_back(file.string() + ": a style file is named by its normalised id");
-            continue;
-        }
-        std::vector<std::string> errors;
-        auto records = parseProgressionSource(genre, readText(file), errors);
-        for (const auto& error : errors) sources.errors.push_back(file.string() + ":" + error);
-        sources.records.insert(sources.records.end(), records.begin(), records.end());
-    }
-    for (const auto& file : textFilesIn(data / "transitions")) {
-        std::vector<std::string> errors;
-        parseTransitionCounts(readText(file), sources.counts, errors);
-        for (const auto& error : errors) sources.errors.push_back(file.string() + ":" + error);
-    }
-    // Styles whose progressions also count as transition evidence.
-    std::set<std::string> counted;
-    std::istringstream styles(readText(data / "transition-styles.txt"));
-    for (std::string line; std::getline(styles, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        counted.insert(normalizeGenreId(line));
-    }
-    for (const auto& record : sources.records) {
-        if (counted.count(record.genreId) != 0) addProgressionTransitions(sources.counts, record.tokens);
-    }
-    return sources;
-}
-
-void validate(LoadedSources& sources) {
-    std::set<std::string> tokens;
-    std::set<std::string> seen;
-    for (const auto& record : sources.records) {
-        const std::string where = record.genreId + ".txt:" + std::to_string(record.lineNumber) + ": ";
-        if (const auto problem = checkRecordMode(record)) sources.errors.push_back(where + *problem);
-        if (record.tokens.size() != 4 && record.tokens.size() != 6 && record.tokens.size() != 8) {
-            sources.errors.push_back(where + "length must be 4, 6 or 8");
-        }
-        std::ostringstream key;
-        key << record.genreId << '|' << int(record.mode);
-        for (const auto& token : record.tokens) key << ' ' << token;
-        if (!seen.insert(key.str()).second) sources.errors.push_back(where + "duplicate progression");
-        tokens.insert(record.tokens.begin(), record.tokens.end());
-        tokens.insert(record.sourceTokens.begin(), record.sourceTokens.end());
-    }
-    for (const auto& [pair, count] : sources.counts.pairs) {
-        tokens.insert(pair.first);
-        tokens.insert(pair.second);
-    }
-    for (const auto& [triple, count] : sources.counts.triples) {
-        tokens.insert(std::get<0>(triple));
-        tokens.insert(std::get<1>(triple));
-        tokens.insert(std::get<2>(triple));
-    }
-    for (const auto& token : tokens) {
-        if (const auto problem = checkRomanTokenInAllKeys(token)) sources.errors.push_back(*problem);
-        if (glyphRomanToken(token) != token) {
-            if (const auto problem = checkRomanTokenInAllKeys(glyphRomanToken(token))) {
-                sources.errors.push_back(*problem);
-            }
-        }
-    }
-}
-
 bool writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     const fs::path temporary = path.string() + ".tmp";
     {
@@ -126,7 +37,7 @@ bool writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     return !error;
 }
 
-void printReport(const LoadedSources& sources, const ChordTransitionImage& image) {
+void printReport(const CorpusSources& sources, const ChordTransitionImage& image) {
     std::map<std::string, std::map<int, std::pair<int, int>>> counts;
     std::set<std::string> vocabulary;
     for (const auto& record : sources.records) {
@@ -190,8 +101,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        LoadedSources sources = loadSources(data);
-        validate(sources);
+        CorpusSources sources = readCorpusSources(data);
+        validateCorpusSources(sources);
         if (!sources.errors.empty()) {
             for (const auto& error : sources.errors) std::cerr << "corpus-builder: " << error << '\n';
             std::cerr << "corpus-builder: " << sources.errors.size() << " problem(s); nothing written\n";
