@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "generation/corpus_bytes.h"
 #include "generation/corpus_cipher.h"
@@ -85,9 +86,9 @@ ChordTransitionTables parseChordTransitionCorpus(const std::uint8_t* bytes, std:
 
 int loadChordTransitionCorpus(ChordTransitionModel& model, const std::uint8_t* bytes,
                               std::size_t size) {
-    const auto tables = parseChordTransitionCorpus(bytes, size);
+    auto tables = parseChordTransitionCorpus(bytes, size);
     if (tables.pairs.empty()) return 0;
-    model.install(tables);
+    model.install(std::move(tables));
     return 1;
 }
 
@@ -105,15 +106,14 @@ TransitionCandidates topCandidates(const TransitionCandidates& candidates, std::
     return TransitionCandidates(candidates.begin(), candidates.begin() + k);
 }
 
-void ChordTransitionModel::install(const ChordTransitionTables& tables) {
+void ChordTransitionModel::install(ChordTransitionTables tables) {
     clear();
-    for (const auto& [a, weights] : tables.pairs) {
-        pairWeights_[a] = weights;
-        followers_[a] = buildSortedCandidates(weights);
-    }
-    for (const auto& [key, weights] : tables.triples) {
-        tripleWeights_[key] = weights;
-        tripleFollowers_[key] = buildSortedCandidates(weights);
+    pairWeights_ = std::move(tables.pairs);
+    tripleWeights_ = std::move(tables.triples);
+    followers_.reserve(pairWeights_.size());
+    for (const auto& [a, weights] : pairWeights_) followers_.emplace(a, buildSortedCandidates(weights));
+    for (const auto& [key, weights] : tripleWeights_) {
+        tripleFollowers_.emplace_hint(tripleFollowers_.end(), key, buildSortedCandidates(weights));
     }
 }
 

@@ -39,7 +39,7 @@ std::string makeTransitionPairKey(std::string_view a, std::string_view b);
 class ChordTransitionModel {
 public:
     // Replaces every table with the given weights and builds the sorted lists.
-    void install(const ChordTransitionTables& tables);
+    void install(ChordTransitionTables tables);
     void clear();
 
     // Available when at least one token has pair weights.
