@@ -42,6 +42,9 @@ TEST(InferMinorScaleType, MelodicVotesMustOutweighNaturalOnes) {
     EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(4, "7")}, 0), 0);
     // Equal totals keep the default.
     EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(11, "m"), kc(5, "6")}, 0), 0);
+    // A major key keeps its own type; an empty list gives the default.
+    EXPECT_EQ(inferMinorScaleType(MusicalKey{0, kMajorMode, 1}, {kc(0, "mM7")}, 0), 1);
+    EXPECT_EQ(inferMinorScaleType(kAMinor, {}, 1), 1);
 }
 
 TEST(InferMinorScaleType, ParsedMajorTriadVotesLikeTheEmptyQuality) {
@@ -50,17 +53,9 @@ TEST(InferMinorScaleType, ParsedMajorTriadVotesLikeTheEmptyQuality) {
     EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(11, "m"), kc(5, "")}, 0), 0);
     // Degree 7 major triad gives only one natural vote.
     EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(11, "m"), kc(7, "maj")}, 0), 1);
-}
-
-TEST(InferMinorScaleType, RaisedSixthAndSeventhVoteMelodic) {
+    // The raised sixth and seventh count as degrees 6 and 7.
     EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(6, "m7b5")}, 0), 1);
     EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(8, "dim")}, 0), 1);
-}
-
-TEST(InferMinorScaleType, NonMinorKeyOrEmptyListShortCuts) {
-    EXPECT_EQ(inferMinorScaleType(MusicalKey{0, kMajorMode, 1}, {kc(0, "mM7")}, 0), 1);
-    EXPECT_EQ(inferMinorScaleType(kCMajor, {kc(0, "mM7")}, 1), 0);
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {}, 1), 1);
 }
 
 // ---- Likelihood
@@ -248,13 +243,6 @@ TEST(InferKeyProperties, NonFiniteWeightsNeverBreakTheRanking) {
     list[1].weight = NAN;  // NaN is not positive: the chord takes no part
     r = inferKey(list);
     EXPECT_TRUE(std::isfinite(r.score));
-}
-
-TEST(ToWeightedChords, KeepsOrderAndGivesUnitWeight) {
-    std::vector<WeightedChord> w = toWeightedChords({kc(0, "maj"), KeyInferenceChord{7, "7", PitchClass{11}}});
-    ASSERT_EQ(w.size(), 2u);
-    EXPECT_EQ(w[0], (WeightedChord{0, "maj", {}, 1.0}));
-    EXPECT_EQ(w[1], (WeightedChord{7, "7", PitchClass{11}, 1.0}));
 }
 
 }  // namespace
