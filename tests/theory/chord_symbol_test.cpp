@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,19 @@ TEST(ChordSymbolQuality, LookupAndIntervals) {
   EXPECT_EQ(qualityIntervals("maj7"), (Intervals{0, 4, 7, 11}));
   EXPECT_EQ(&qualityIntervals("maj7"), &canonicalQualityTable().at("maj7"));
   EXPECT_EQ(&qualityIntervals("nope"), &qualityIntervals(""));
+}
+
+TEST(ChordSymbolConcurrency, FirstParsesFromEightThreadsAgree) {
+  std::vector<std::optional<Chord>> results(8);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < 8; ++i) {
+    threads.emplace_back([&results, i] { results[i] = parseChordSymbol("F#m7b5/C"); });
+  }
+  for (auto& thread : threads) thread.join();
+  for (const auto& result : results) {
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(*result, (Chord{6, "m7b5", {0, 3, 6, 10}, 0, "F#m7b5/C"}));
+  }
 }
 
 // Seeded mutations of real symbols: nothing crashes, and whatever parses is
