@@ -155,7 +155,7 @@ def song_is_minor(phrases):
     votes = collections.Counter()
     for tonic, _, chords in phrases:
         for chord in chords:
-            if chord and chord[0] == tonic and chord[1] not in ("",) or (chord and chord[0] == tonic):
+            if chord and chord[0] == tonic:
                 if chord[2]:
                     votes["minor"] += 1
                 elif chord[1] in ("", "7", "maj7", "6", "add9", "9", "maj9", "69"):
@@ -405,7 +405,7 @@ def main():
     pairs, triples, files = derive_billboard(args.billboard, args.builder, args.phrase_cap)
     header = ["# Chord changes in Billboard chart songs (1958-1991), McGill Billboard project, CC0.",
               "# Roman numerals relative to each song's tonic; derived by tools/derive_corpus_sources.py.",
-              "# count  from  to" + ("" if True else "")]
+              "# count  from  to"]
     write_lines(os.path.join(DATA, "transitions", "billboard-pairs.txt"),
                 header + ["%d %s %s" % (n, a, b) for (a, b), n in
                           sorted(pairs.items(), key=lambda kv: (-kv[1], kv[0]))])
