@@ -9,6 +9,37 @@ namespace quillex {
 
 using nlohmann::json;
 
+namespace {
+
+// Members go straight into the object's map: no initializer-list pairs to build and unpack.
+// The map keeps its keys sorted, so the insertion order does not show in the output.
+class ObjectBuilder {
+public:
+    ObjectBuilder() : value_(json::object()), members_(&value_.get_ref<json::object_t&>()) {}
+
+    ObjectBuilder& add(const char* key, json member) {
+        members_->emplace(key, std::move(member));
+        return *this;
+    }
+
+    json take() { return std::move(value_); }
+
+private:
+    json value_;
+    json::object_t* members_;
+};
+
+template <typename Int>
+json integerArray(const std::vector<Int>& values) {
+    json out = json::array();
+    auto& elements = out.get_ref<json::array_t&>();
+    elements.reserve(values.size());
+    for (const Int v : values) elements.emplace_back(v);
+    return out;
+}
+
+}  // namespace
+
 json writeOptionalString(const std::optional<std::string>& value) {
     return value ? json(*value) : json(nullptr);
 }
@@ -16,8 +47,8 @@ json writeOptionalString(const std::optional<std::string>& value) {
 json writeProgressionParseErrors(const std::optional<ProgressionParseError>& error) {
     if (!error) return nullptr;
     json errors = json::array();
-    for (const auto& token : error->errors) errors.push_back(json{{"token", token}});
-    return json{{"errors", std::move(errors)}, {"message", error->message}};
+    for (const auto& token : error->errors) errors.push_back(ObjectBuilder().add("token", token).take());
+    return ObjectBuilder().add("errors", std::move(errors)).add("message", error->message).take();
 }
 
 const json& clipIdentity() {
@@ -26,26 +57,30 @@ const json& clipIdentity() {
 }
 
 json writeProjectDocument(const ProjectDocument& document) {
-    json out = json::object();
-    out["bassSplit"] = writeBassSplitSection(*document.bassSplit);
-    out["clipIdentity"] = clipIdentity();
-    out["clipSync"] = writeClipSyncSection(*document.clipSync);
-    out["gesture"] = writeGestureSection(*document.gesture);
-    out["key"] = writeKeySection(*document.key);
-    out["progression"] = writeProgressionSection(*document.progression);
-    out["progressionLog"] = writeProgressionLog(*document.progressionLog);
-    out["rhythm"] = writeRhythmSection(*document.rhythm);
-    out["schemaVersion"] = document.schemaVersion;
-    out["voicing"] = writeVoicingSection(*document.voicing);
-    return out;
+    return ObjectBuilder()
+        .add("bassSplit", writeBassSplitSection(*document.bassSplit))
+        .add("clipIdentity", clipIdentity())
+        .add("clipSync", writeClipSyncSection(*document.clipSync))
+        .add("gesture", writeGestureSection(*document.gesture))
+        .add("key", writeKeySection(*document.key))
+        .add("progression", writeProgressionSection(*document.progression))
+        .add("progressionLog", writeProgressionLog(*document.progressionLog))
+        .add("rhythm", writeRhythmSection(*document.rhythm))
+        .add("schemaVersion", document.schemaVersion)
+        .add("voicing", writeVoicingSection(*document.voicing))
+        .take();
 }
 
 json writeProgressionSection(const ProgressionSection& section) {
     json slots = json::array();
-    for (const auto& slot : section.slots) slots.push_back(writeProgressionSlot(slot));
-    return json{{"input", section.input},
-                {"parseError", writeProgressionParseErrors(section.parseError)},
-                {"slots", std::move(slots)}};
+    auto& elements = slots.get_ref<json::array_t&>();
+    elements.reserve(section.slots.size());
+    for (const auto& slot : section.slots) elements.push_back(writeProgressionSlot(slot));
+    return ObjectBuilder()
+        .add("input", section.input)
+        .add("parseError", writeProgressionParseErrors(section.parseError))
+        .add("slots", std::move(slots))
+        .take();
 }
 
 json writeProgressionLog(const ProgressionLog& log) {
@@ -55,18 +90,22 @@ json writeProgressionLog(const ProgressionLog& log) {
 }
 
 json writeKeySection(const KeySection& key) {
-    return json{{"autoKey", key.autoKey},
-                {"minorScaleType", key.minorScaleType},
-                {"mode", key.mode},
-                {"root", key.root},
-                {"transposeOffset", key.transposeOffset}};
+    return ObjectBuilder()
+        .add("autoKey", key.autoKey)
+        .add("minorScaleType", key.minorScaleType)
+        .add("mode", key.mode)
+        .add("root", key.root)
+        .add("transposeOffset", key.transposeOffset)
+        .take();
 }
 
 json writeVoicingSection(const VoicingSection& voicing) {
-    return json{{"allowBassChanges", voicing.allowBassChanges},
-                {"autoVoiceLeading", voicing.autoVoiceLeading},
-                {"defaultStyle", voicing.defaultStyle},
-                {"dropBass", voicing.dropBass}};
+    return ObjectBuilder()
+        .add("allowBassChanges", voicing.allowBassChanges)
+        .add("autoVoiceLeading", voicing.autoVoiceLeading)
+        .add("defaultStyle", voicing.defaultStyle)
+        .add("dropBass", voicing.dropBass)
+        .take();
 }
 
 json writeRhythmSection(const RhythmSection& rhythm) {
@@ -74,104 +113,123 @@ json writeRhythmSection(const RhythmSection& rhythm) {
     if (rhythm.customPattern) {
         json events = json::array();
         for (const auto& event : rhythm.customPattern->events) {
-            events.push_back(json{{"duration", event.duration},
-                                  {"offset", event.offset},
-                                  {"part", event.part},
-                                  {"velocity", event.velocity}});
+            events.push_back(ObjectBuilder()
+                                 .add("duration", event.duration)
+                                 .add("offset", event.offset)
+                                 .add("part", event.part)
+                                 .add("velocity", event.velocity)
+                                 .take());
         }
-        custom = json{{"events", std::move(events)}, {"lengthSteps", rhythm.customPattern->lengthSteps}};
+        custom = ObjectBuilder()
+                     .add("events", std::move(events))
+                     .add("lengthSteps", rhythm.customPattern->lengthSteps)
+                     .take();
     }
-    return json{{"customPattern", std::move(custom)},
-                {"legato", rhythm.legato},
-                {"pattern", rhythm.pattern},
-                {"presetId", writeOptionalString(rhythm.presetId)},
-                {"retriggerOnBlock", rhythm.retriggerOnBlock},
-                {"shift", rhythm.shift},
-                {"swing", json{{"amount", rhythm.swing.amount}, {"mode", rhythm.swing.mode}}}};
+    return ObjectBuilder()
+        .add("customPattern", std::move(custom))
+        .add("legato", rhythm.legato)
+        .add("pattern", rhythm.pattern)
+        .add("presetId", writeOptionalString(rhythm.presetId))
+        .add("retriggerOnBlock", rhythm.retriggerOnBlock)
+        .add("shift", rhythm.shift)
+        .add("swing", ObjectBuilder().add("amount", rhythm.swing.amount).add("mode", rhythm.swing.mode).take())
+        .take();
 }
 
 json writeGestureSection(const GestureSection& gesture) {
-    return json{{"newChordAttack", writeAttackSettings(gesture.newChordAttack)},
-                {"newChordAttackOrders", writeAttackOrders(gesture.newChordAttackOrders)},
-                {"newChordPresetId", writeOptionalString(gesture.newChordPresetId)},
-                {"newChordVelocity", gesture.newChordVelocity}};
+    return ObjectBuilder()
+        .add("newChordAttack", writeAttackSettings(gesture.newChordAttack))
+        .add("newChordAttackOrders", writeAttackOrders(gesture.newChordAttackOrders))
+        .add("newChordPresetId", writeOptionalString(gesture.newChordPresetId))
+        .add("newChordVelocity", gesture.newChordVelocity)
+        .take();
 }
 
 json writeBassSplitSection(const BassSplitSection& bassSplit) {
-    return json{{"mode", bassSplit.mode}, {"target", bassSplit.target}};
+    return ObjectBuilder().add("mode", bassSplit.mode).add("target", bassSplit.target).take();
 }
 
 json writeClipSyncSection(const ClipSyncSection& clipSync) {
-    return json{{"mode", clipSync.mode}};
+    return ObjectBuilder().add("mode", clipSync.mode).take();
 }
 
 json writeProgressionSlot(const ProgressionSlot& slot) {
-    json out = json::object();
-    out["duration"] = slot.duration;
-    if (slot.id) out["id"] = *slot.id;
-    if (slot.type) out["type"] = *slot.type;
-    if (slot.lockState) out["lockState"] = *slot.lockState;
-    if (slot.isRest) return out;
+    ObjectBuilder out;
+    out.add("duration", slot.duration);
+    if (slot.id) out.add("id", *slot.id);
+    if (slot.type) out.add("type", *slot.type);
+    if (slot.lockState) out.add("lockState", *slot.lockState);
+    if (slot.isRest) return out.take();
 
-    out["chord"] = writeSlotChord(slot.chord);
-    if (slot.inversion) out["inversion"] = *slot.inversion;
-    if (slot.octaveShift) out["octaveShift"] = *slot.octaveShift;
-    if (slot.voicingStyle) out["voicingStyle"] = *slot.voicingStyle;
-    if (slot.isAutoVoiced) out["isAutoVoiced"] = *slot.isAutoVoiced;
-    out["velocity"] = slot.velocity;
-    out["attack"] = writeAttackSettings(slot.attack);
-    out["attackOrders"] = writeAttackOrders(slot.attackOrders);
+    out.add("chord", writeSlotChord(slot.chord));
+    if (slot.inversion) out.add("inversion", *slot.inversion);
+    if (slot.octaveShift) out.add("octaveShift", *slot.octaveShift);
+    if (slot.voicingStyle) out.add("voicingStyle", *slot.voicingStyle);
+    if (slot.isAutoVoiced) out.add("isAutoVoiced", *slot.isAutoVoiced);
+    out.add("velocity", slot.velocity);
+    out.add("attack", writeAttackSettings(slot.attack));
+    out.add("attackOrders", writeAttackOrders(slot.attackOrders));
     // Written back only when the slot arrived with the key; the id alone is not enough.
-    if (slot.gesturePresetIdPresent) out["gesturePresetId"] = writeOptionalString(slot.gesturePresetId);
-    return out;
+    if (slot.gesturePresetIdPresent) out.add("gesturePresetId", writeOptionalString(slot.gesturePresetId));
+    return out.take();
 }
 
 json writeSlotChord(const SlotChord& chord) {
-    json out = json::object();
-    out["original"] = chord.original;
-    if (chord.root) out["root"] = *chord.root;
-    if (chord.quality) out["quality"] = *chord.quality;
-    if (chord.symbol) out["symbol"] = *chord.symbol;
-    if (chord.category) out["category"] = *chord.category;
-    if (chord.roman) out["roman"] = *chord.roman;
-    if (chord.degree) out["degree"] = *chord.degree;
-    if (chord.bassNote) out[chord.usesLegacyBassKey ? "bass" : "bassNote"] = *chord.bassNote;
-    if (!chord.intervals.empty()) out["intervals"] = chord.intervals;
-    return out;
+    ObjectBuilder out;
+    out.add("original", chord.original);
+    if (chord.root) out.add("root", *chord.root);
+    if (chord.quality) out.add("quality", *chord.quality);
+    if (chord.symbol) out.add("symbol", *chord.symbol);
+    if (chord.category) out.add("category", *chord.category);
+    if (chord.roman) out.add("roman", *chord.roman);
+    if (chord.degree) out.add("degree", *chord.degree);
+    if (chord.bassNote) out.add(chord.usesLegacyBassKey ? "bass" : "bassNote", *chord.bassNote);
+    if (!chord.intervals.empty()) out.add("intervals", integerArray(chord.intervals));
+    return out.take();
 }
 
 json writeAttackSettings(const AttackSettings& attack) {
-    json out{{"gate", attack.gate}, {"globalFollow", attack.globalFollow}, {"mode", attack.mode}};
-    if (!attack.isFullForm) return out;
-    out["dynamic"] = attack.dynamic;
-    out["includeBass"] = attack.includeBass;
-    out["orderKinds"] = attack.orderKinds;
-    out["rateContour"] = writeAttackContour(attack.rateContour);
-    out["roundRobinLength"] = attack.roundRobinLength;
-    out["spread"] = attack.spread;
-    out["timingBasis"] = attack.timingBasis;
-    out["velocityCurve"] = writeAttackContour(attack.velocityCurve);
-    out["velocityRange"] = json{{"maximum", attack.velocityRange.maximum},
-                                {"minimum", attack.velocityRange.minimum}};
-    out["velocityRateCurve"] = writeAttackContour(attack.velocityRateCurve);
-    return out;
+    ObjectBuilder out;
+    out.add("gate", attack.gate).add("globalFollow", attack.globalFollow).add("mode", attack.mode);
+    if (!attack.isFullForm) return out.take();
+    json kinds = json::array();
+    for (const auto& kind : attack.orderKinds) kinds.push_back(kind);
+    return out.add("dynamic", attack.dynamic)
+        .add("includeBass", attack.includeBass)
+        .add("orderKinds", std::move(kinds))
+        .add("rateContour", writeAttackContour(attack.rateContour))
+        .add("roundRobinLength", attack.roundRobinLength)
+        .add("spread", attack.spread)
+        .add("timingBasis", attack.timingBasis)
+        .add("velocityCurve", writeAttackContour(attack.velocityCurve))
+        .add("velocityRange", ObjectBuilder()
+                                  .add("maximum", attack.velocityRange.maximum)
+                                  .add("minimum", attack.velocityRange.minimum)
+                                  .take())
+        .add("velocityRateCurve", writeAttackContour(attack.velocityRateCurve))
+        .take();
 }
 
 json writeAttackOrders(const AttackOrders& orders) {
     json out = json::array();
+    auto& pages = out.get_ref<json::array_t&>();
+    pages.reserve(orders.size());
     for (const auto& page : orders) {
-        out.push_back(json{{"order", page.order}, {"velocitySeed", page.velocitySeed}});
+        pages.push_back(
+            ObjectBuilder().add("order", integerArray(page.order)).add("velocitySeed", page.velocitySeed).take());
     }
     return out;
 }
 
 json writeAttackContour(const AttackContour& contour) {
-    return json{{"end", contour.end},
-                {"firstBend", contour.firstBend},
-                {"mid", contour.mid},
-                {"midPosition", contour.midPosition},
-                {"secondBend", contour.secondBend},
-                {"start", contour.start}};
+    return ObjectBuilder()
+        .add("end", contour.end)
+        .add("firstBend", contour.firstBend)
+        .add("mid", contour.mid)
+        .add("midPosition", contour.midPosition)
+        .add("secondBend", contour.secondBend)
+        .add("start", contour.start)
+        .take();
 }
 
 }  // namespace quillex
