@@ -19,8 +19,7 @@ const std::string kSourceFolder =
 class ShippedCorpus : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        status_ = new CorpusInitStatus(loadRequiredCorpora(std::filesystem::current_path().string(),
-                                                           corpus_, model_));
+        status_ = new CorpusInitStatus(loadRequiredCorpora(getOwnModuleDirectory(), corpus_, model_));
     }
     static void TearDownTestSuite() { delete status_; }
     static inline ProgressionCorpus corpus_;
