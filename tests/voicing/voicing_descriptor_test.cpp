@@ -31,28 +31,6 @@ TEST(DescriptorCatalogue, ListsDescriptorsPerStyleInOrder) {
     EXPECT_EQ(idsOf(VoicingStyle::Tessaro), (Ids{"tessaro", "tessaro-color"}));
 }
 
-TEST(DescriptorCatalogue, CarriesCentresFlagsAndLayers) {
-    const auto& tessaroColor = descriptor(VoicingStyle::Tessaro, "tessaro-color");
-    EXPECT_EQ(tessaroColor.registerCentre, 61.0);
-    EXPECT_TRUE(tessaroColor.colorVariant);
-    ASSERT_EQ(tessaroColor.layers.size(), 6u);
-    EXPECT_EQ(tessaroColor.layers[2].roles, (std::vector<ToneRole>{ToneRole::Ninth}));
-    EXPECT_EQ(tessaroColor.layers[3].roles, (std::vector<ToneRole>{ToneRole::Third, ToneRole::Sus}));
-    const auto& anthem = descriptor(VoicingStyle::Anthem, "anthem");
-    EXPECT_EQ(anthem.layers[0].baseOffset, -12);
-    EXPECT_EQ(anthem.layers[5].roles,
-              (std::vector<ToneRole>{ToneRole::UpperDescending, ToneRole::Tension, ToneRole::Octave}));
-    EXPECT_FALSE(anthem.layers[2].essential);
-    for (VoicingStyle s : kAllVoicingStyles) {
-        for (const auto& d : voicingDescriptorCatalogue(s)) {
-            EXPECT_TRUE(d.wideStyle) << d.id;
-            for (const auto& l : d.layers) EXPECT_FALSE(l.allowDuplicate) << d.id;
-        }
-    }
-    EXPECT_EQ(descriptor(VoicingStyle::GuideColor, "guide-color-inner").registerCentre, 58.0);
-    EXPECT_EQ(descriptor(VoicingStyle::Split, "drop24").registerCentre, 59.0);
-}
-
 TEST(RoleCandidates, FollowPreferenceOrderAndChordContent) {
     Offsets tones{0, 4, 5, 7, 10, 14, 21};
     EXPECT_EQ(roleCandidateIntervals(ToneRole::ThirdOrSus, tones), (Offsets{5, 4}));

@@ -19,13 +19,6 @@ VoicingPlan planOf(VoicingStyle style, std::vector<PlacedTone> tones) {
     return plan;
 }
 
-TEST(DegreeSlots, DirectIntervalsFollowTheTable) {
-    const std::pair<std::int32_t, DegreeSlot> table[] = {{0, 0},  {2, 1},   {3, 2},   {4, 3},   {5, 4},   {6, 5},
-                                                         {7, 6},  {8, 7},   {9, 8},   {10, 9},  {11, 10}, {13, 11},
-                                                         {14, 12}, {15, 13}, {17, 14}, {18, 15}, {20, 16}, {21, 17}};
-    for (auto [interval, slot] : table) EXPECT_EQ(intervalToneSlot(interval), slot) << interval;
-}
-
 TEST(DegreeSlots, OtherIntervalsFallBackOnTruncatedRemainder) {
     EXPECT_EQ(intervalToneSlot(26), 12u);
     EXPECT_EQ(intervalToneSlot(29), 14u);

@@ -31,21 +31,10 @@ std::vector<Tone> layout(const VoicingPlan& plan) {
 TEST(PlanTemplates, OneTemplatePerPlanStyle) {
     EXPECT_TRUE(planTemplatesForStyle(VoicingStyle::Closed).empty());
     EXPECT_TRUE(planTemplatesForStyle(VoicingStyle::Shell).empty());
-    const auto& anthem = only(VoicingStyle::Anthem);
-    EXPECT_EQ(anthem.name, "anthem");
-    EXPECT_EQ(anthem.targetTones, 6u);
-    EXPECT_TRUE(anthem.addOctaveRoot && anthem.addUpperThird);
-    EXPECT_EQ(anthem.mainLayers.size(), 6u);
-    EXPECT_EQ(anthem.mainLayers[5].slots, (std::vector<DegreeSlot>{17, 16, 14, 15, 12, 11, 13, 6, 7, 5, 0}));
-    const auto& split = only(VoicingStyle::Split);
-    EXPECT_EQ(split.registerCentre, 59.0);
-    EXPECT_EQ(split.mainLayers.size(), 5u);
-    EXPECT_EQ(split.extraLayers.size(), 1u);
-    EXPECT_EQ(split.mainLayers[1].baseOffset, -12);
-    const auto& tessaro = only(VoicingStyle::Tessaro);
-    EXPECT_EQ(tessaro.mainLayers[1].slots, (std::vector<DegreeSlot>{6, 12, 5, 7, 11, 13}));
-    EXPECT_EQ(only(VoicingStyle::GuideColor).mainLayers[4].slots,
-              (std::vector<DegreeSlot>{17, 16, 14, 15, 12, 11, 13, 6, 5, 7}));
+    EXPECT_EQ(only(VoicingStyle::Anthem).name, "anthem");
+    EXPECT_EQ(only(VoicingStyle::Split).extraLayers.size(), 1u);
+    EXPECT_EQ(only(VoicingStyle::GuideColor).name, "guide-color");
+    EXPECT_TRUE(only(VoicingStyle::Tessaro).extraLayers.empty());
 }
 
 TEST(TemplateScores, FollowGroupLayerAndSlotRules) {
