@@ -1,0 +1,33 @@
+// Keyed readers of request members shared by the theory, voicing and generation requests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace quillex {
+
+// Every reader follows the JSON library's keyed lookup with a default: a
+// request that is not an object raises type error 306, an absent key gives the
+// default, a present key of the wrong type (null included) raises type error
+// 302. Numbers go through the range-safe reader (floats truncate and saturate).
+
+std::string readMinorScaleType(const nlohmann::json& request);          // "minorScaleType", "natural"
+std::string readKeyMode(const nlohmann::json& request);                 // "mode", "major"
+bool readIncludeAvlDebug(const nlohmann::json& request, bool fallback); // "include_avl_debug"
+nlohmann::json readKeyObject(const nlohmann::json& request, nlohmann::json fallback);  // "key", copied
+std::int32_t readDiatonicExtension(const nlohmann::json& request, std::int32_t fallback);
+std::string readRelativeToMode(const nlohmann::json& request);          // "relativeToMode", "major"
+std::string readVoicingStyle(const nlohmann::json& request);            // "voicingStyle", "closed"
+std::int32_t readOctave(const nlohmann::json& request);                 // "octave", 4 (not clamped)
+std::string readOldMinorScaleType(const nlohmann::json& request);       // "oldMinorScaleType", "natural"
+bool readRespellChordSymbols(const nlohmann::json& request, bool fallback);
+
+// Presence of "oldMinorScaleType"; false for a request that is not an object.
+bool hasOldMinorScaleType(const nlohmann::json& request);
+
+// The payload with "request_id" set to `requestId` when that is not empty.
+nlohmann::json attachRequestId(nlohmann::json payload, const std::string& requestId);
+
+}  // namespace quillex
