@@ -303,7 +303,10 @@ void spaceNotesAboveBass(std::vector<std::int32_t>& midi, std::size_t bassPositi
     };
     for (std::size_t i = 0; i < midi.size(); ++i) {
         if (i == bassPosition) continue;
-        while (midi[i] <= kSpacingCeiling && (midi[i] - bass < gap || doubled(i))) midi[i] += 12;
+        while (midi[i] <= kSpacingCeiling &&
+               (static_cast<std::int64_t>(midi[i]) - bass < gap || doubled(i))) {
+            midi[i] += 12;
+        }
     }
     std::sort(midi.begin(), midi.end());
 }

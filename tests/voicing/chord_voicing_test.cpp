@@ -162,6 +162,22 @@ TEST(ChordVoicingSlashBass, SpacingKeepsTheGapAndNoDoubles) {
     EXPECT_EQ(high, (Midi{116, 118}));
 }
 
+TEST(ChordVoicingSlashBass, TrimmingBelowTheBassKeepsTrackOfIt) {
+    // Notes above 115 are never raised, so they can sit below a high bass.
+    Midi midi{117, 117, 120};
+    std::size_t bass = 2;
+    ASSERT_TRUE(dropDoubledPitchClass(midi, bass));
+    EXPECT_EQ(midi, (Midi{117, 120}));
+    EXPECT_EQ(bass, 1u);
+    // D major: its fifth A (117) is the only note below the bass 121.
+    Midi fifths{117, 118, 121};
+    bass = 2;
+    ASSERT_TRUE(dropChordFifth(fifths, rawChord(2, {0, 4, 7}), bass));
+    EXPECT_EQ(fifths, (Midi{118, 121}));
+    EXPECT_EQ(bass, 1u);
+    EXPECT_FALSE(dropChordFifth(fifths, rawChord(2, {0, 4, 10}), bass));
+}
+
 TEST(ChordVoicingSteps, SlashBassFollowsInversionAndUsesThePlainLowestNote) {
     // Inversion 1 gives 64 67 72; the bass target comes from the plain 60.
     EXPECT_EQ(voice(chordOf("C/G"), VoicingStyle::Closed, 4, {0, false, 1}), (Midi{55, 64, 72}));
