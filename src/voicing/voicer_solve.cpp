@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -217,29 +218,29 @@ std::vector<CandidateVoicing> voicerSolve(const std::vector<Chord>& chords, cons
         const std::size_t m = previous.size();
         const std::size_t k = std::min(m, beam);
         const bool truncated = k < m;
-        if (truncated) {
-            order = selectHighestScores(previousScore, k);
-        } else {
-            order.resize(m);
-            for (std::size_t q = 0; q < m; ++q) order[q] = static_cast<std::int32_t>(q);
-        }
-        double bound = 0.0;
-        if (truncated) {
-            std::int64_t prevFewest = 0, prevMost = 0, curFewest = 0, curMost = 0;
-            noteCountRange(previous, prevFewest, prevMost);
-            noteCountRange(current, curFewest, curMost);
-            bound = transitionBound(w, options, std::max(curMost - prevFewest, prevMost - curFewest));
-        }
+        // Predecessors best first. Without truncation every predecessor is a
+        // candidate and the lowest index wins ties; scanning best first with a
+        // strict, rounding-safe exit finds that same predecessor sooner.
+        order = selectHighestScores(previousScore, k);
+        std::int64_t prevFewest = 0, prevMost = 0, curFewest = 0, curMost = 0;
+        noteCountRange(previous, prevFewest, prevMost);
+        noteCountRange(current, curFewest, curMost);
+        const double bound = transitionBound(w, options, std::max(curMost - prevFewest, prevMost - curFewest));
         for (std::size_t c = 0; c < current.size(); ++c) {
             const double u = unary[p][c];
             double& best = score[p][c];
             std::int32_t& from = back[p][c];
             for (const std::int32_t q : order) {
-                if (truncated && best >= u + bound + previousScore[q]) break;
+                const double limit = u + bound + previousScore[q];
+                if (truncated) {
+                    if (best >= limit) break;
+                } else if (best > limit + std::fabs(limit) * 1e-9 + 1e-9) {
+                    break;
+                }
                 ++stats.transitionsEvaluated;
                 const double s = u + previousScore[q] +
                                  transitionCost(previous[q], current[c], facts[p - 1], facts[p], options, w);
-                if (s > best) {
+                if (s > best || (!truncated && s == best && q < from)) {
                     best = s;
                     from = q;
                 }

@@ -37,45 +37,148 @@ struct Partial {
     double amplitude;
 };
 
+// The roughness weight (4s e^(1 - 4s))^2 of two partial frequencies, or
+// nothing when s exceeds 1.2 (where the walk over partials stops).
+double pairWeight(double fi, double fj, bool& beyond) {
+    const double s = (fj - fi) / (1.72 * std::pow((fi + fj) / 2.0, 0.65));
+    beyond = s > 1.2;
+    const double g = 4.0 * s * std::exp(1.0 - 4.0 * s);
+    return g * g;
+}
+
+// Every distinct partial frequency of MIDI 0..127, ascending, with the pair
+// weights of each against the higher ones up to safely past the stop point.
+// Summing from this table visits the same pairs in the same order, with the
+// same values, as walking the partials directly.
+struct PartialPairTable {
+    std::vector<double> frequencies;           // distinct, ascending
+    std::array<std::uint16_t, 128 * 11> id{};  // (note, k) -> index into frequencies
+    std::vector<std::uint32_t> offset;         // per index: first weight of its row
+    std::vector<std::uint16_t> rowLength;      // weights stored in the row
+    std::vector<double> weight;                // (4s e^(1 - 4s))^2 per stored pair
+    std::vector<std::uint8_t> beyond;          // 1 where s > 1.2
+};
+
+const PartialPairTable& partialPairTable() {
+    static const PartialPairTable table = [] {
+        PartialPairTable t;
+        std::vector<double> all;
+        for (int note = 0; note < 128; ++note) {
+            for (int k = 0; k < 11; ++k) all.push_back(computePartialFrequency(note, k));
+        }
+        t.frequencies = all;
+        std::sort(t.frequencies.begin(), t.frequencies.end());
+        t.frequencies.erase(std::unique(t.frequencies.begin(), t.frequencies.end()), t.frequencies.end());
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            t.id[i] = static_cast<std::uint16_t>(
+                std::lower_bound(t.frequencies.begin(), t.frequencies.end(), all[i]) - t.frequencies.begin());
+        }
+        const std::size_t n = t.frequencies.size();
+        t.offset.resize(n);
+        t.rowLength.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            t.offset[i] = static_cast<std::uint32_t>(t.weight.size());
+            std::size_t length = 0;
+            for (std::size_t j = i + 1; j < n; ++j) {
+                const double fi = t.frequencies[i];
+                const double fj = t.frequencies[j];
+                bool over = false;
+                const double w = pairWeight(fi, fj, over);
+                t.weight.push_back(w);
+                t.beyond.push_back(over ? 1 : 0);
+                ++length;
+                // Far past the stop point: every later pair stops the walk too.
+                if ((fj - fi) / (1.72 * std::pow((fi + fj) / 2.0, 0.65)) > 1.5) break;
+            }
+            t.rowLength[i] = static_cast<std::uint16_t>(length);
+        }
+        return t;
+    }();
+    return table;
+}
+
+struct KeptPartial {
+    std::uint16_t id;
+    double amplitude;
+};
+
+// Roughness from the pair table; only for notes within MIDI 0..127.
+double tabledRoughness(std::span<const std::int32_t> voicing) {
+    const PartialPairTable& t = partialPairTable();
+    thread_local std::vector<KeptPartial> partials;
+    thread_local std::vector<KeptPartial> kept;
+    partials.clear();
+    for (const std::int32_t note : voicing) {
+        for (int k = 0; k < kPartials; ++k) partials.push_back({t.id[note * kPartials + k], 1.0 / (k + 1)});
+    }
+    std::stable_sort(partials.begin(), partials.end(),
+                     [](const KeptPartial& x, const KeptPartial& y) { return x.id < y.id; });
+    kept.clear();
+    for (const KeptPartial& partial : partials) {
+        if (!kept.empty() && kept.back().id == partial.id) {
+            kept.back().amplitude += partial.amplitude;
+        } else {
+            kept.push_back(partial);
+        }
+    }
+    if (kept.size() < 2) return 0.0;
+    double squares = 0.0;
+    for (const KeptPartial& partial : kept) squares += partial.amplitude * partial.amplitude;
+    if (squares == 0.0) return 0.0;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        const std::uint16_t row = kept[i].id;
+        const std::uint32_t base = t.offset[row];
+        const std::size_t length = t.rowLength[row];
+        for (std::size_t j = i + 1; j < kept.size(); ++j) {
+            const std::size_t column = static_cast<std::size_t>(kept[j].id) - row - 1;
+            if (column >= length || t.beyond[base + column]) break;
+            sum += kept[i].amplitude * kept[j].amplitude * t.weight[base + column];
+        }
+    }
+    return sum / squares;
+}
+
 bool applies(double weight, StyleMask styles, const VoicerOptions& options) {
     return ruleTermApplies(weight, styles, options.style);
 }
 
-// Dynamic-time-warping alignment into reusable buffers.
-struct MatchBuffers {
-    std::vector<std::int64_t> table;
-    std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
-};
+using NotePair = std::pair<std::int32_t, std::int32_t>;
 
-std::int64_t alignVoices(std::span<const std::int32_t> previous, std::span<const std::int32_t> next,
-                         MatchBuffers& buffers) {
-    buffers.pairs.clear();
+// Dynamic-time-warping alignment of the longer list A (the previous one on
+// equal length) against B, each extended by its own first note. The table
+// and the pair list are sized from the note counts: `table` holds
+// (p + 1) x (q + 1) cells and `pairs` room for p + q pairs.
+std::int64_t alignCore(std::span<const std::int32_t> previous, std::span<const std::int32_t> next,
+                       std::int64_t* table, std::int64_t* ext, NotePair* pairs, std::size_t& pairCount) {
+    pairCount = 0;
     if (previous.empty() || next.empty()) return 0;
     const bool swapped = previous.size() < next.size();
     const std::span<const std::int32_t> a = swapped ? next : previous;
     const std::span<const std::int32_t> b = swapped ? previous : next;
     const std::size_t p = a.size();
     const std::size_t q = b.size();
-    auto av = [&](std::size_t i) -> std::int64_t { return i == p ? a[0] : a[i]; };
-    auto bv = [&](std::size_t j) -> std::int64_t { return j == q ? b[0] : b[j]; };
     const std::size_t cols = q + 1;
-    buffers.table.resize((p + 1) * cols);
-    auto d = [&](std::size_t i, std::size_t j) -> std::int64_t& { return buffers.table[i * cols + j]; };
-    for (std::size_t i = 0; i <= p; ++i) {
-        for (std::size_t j = 0; j <= q; ++j) {
-            const std::int64_t cost = std::llabs(av(i) - bv(j));
-            if (i == 0 && j == 0) {
-                d(i, j) = cost;
-            } else if (i == 0) {
-                d(i, j) = cost + d(0, j - 1);
-            } else if (j == 0) {
-                d(i, j) = cost + d(i - 1, 0);
-            } else {
-                d(i, j) = cost + std::min({d(i - 1, j - 1), d(i - 1, j), d(i, j - 1)});
-            }
+    std::int64_t* av = ext;
+    std::int64_t* bv = ext + p + 1;
+    for (std::size_t i = 0; i < p; ++i) av[i] = a[i];
+    av[p] = a[0];
+    for (std::size_t j = 0; j < q; ++j) bv[j] = b[j];
+    bv[q] = b[0];
+    auto d = [&](std::size_t i, std::size_t j) -> std::int64_t& { return table[i * cols + j]; };
+
+    d(0, 0) = std::llabs(av[0] - bv[0]);
+    for (std::size_t j = 1; j <= q; ++j) d(0, j) = std::llabs(av[0] - bv[j]) + d(0, j - 1);
+    for (std::size_t i = 1; i <= p; ++i) {
+        const std::int64_t ai = av[i];
+        const std::int64_t* up = table + (i - 1) * cols;
+        std::int64_t* row = table + i * cols;
+        row[0] = std::llabs(ai - bv[0]) + up[0];
+        for (std::size_t j = 1; j <= q; ++j) {
+            row[j] = std::llabs(ai - bv[j]) + std::min(std::min(up[j - 1], up[j]), row[j - 1]);
         }
     }
-    const std::int64_t movement = std::min({d(p - 1, q - 1), d(p, q - 1), d(p - 1, q)});
+    const std::int64_t movement = std::min(std::min(d(p - 1, q - 1), d(p, q - 1)), d(p - 1, q));
 
     std::size_t i = p;
     std::size_t j = q;
@@ -100,17 +203,41 @@ std::int64_t alignVoices(std::span<const std::int32_t> previous, std::span<const
         }
         i = ni;
         j = nj;
-        const auto x = static_cast<std::int32_t>(av(i));
-        const auto y = static_cast<std::int32_t>(bv(j));
-        buffers.pairs.emplace_back(swapped ? y : x, swapped ? x : y);
+        const auto x = static_cast<std::int32_t>(av[i]);
+        const auto y = static_cast<std::int32_t>(bv[j]);
+        pairs[pairCount++] = swapped ? NotePair{y, x} : NotePair{x, y};
     }
-    std::reverse(buffers.pairs.begin(), buffers.pairs.end());
+    std::reverse(pairs, pairs + pairCount);
     return movement;
 }
 
-MatchBuffers& matchBuffers() {
-    thread_local MatchBuffers buffers;
-    return buffers;
+double scoreMove(std::span<const std::int32_t> a, std::span<const std::int32_t> b, std::int64_t movement,
+                 std::span<const NotePair> pairs, const ChordScoreFacts& previousChord,
+                 const ChordScoreFacts& nextChord, const VoicerOptions& o, const LearnedWeights& w);
+
+// Small alignments use stack buffers; larger ones reusable per-thread ones.
+template <typename Use>
+auto withAlignment(std::span<const std::int32_t> previous, std::span<const std::int32_t> next, Use&& use) {
+    constexpr std::size_t kStackCells = 256;
+    constexpr std::size_t kStackPairs = 64;
+    const std::size_t cells = (previous.size() + 1) * (next.size() + 1);
+    const std::size_t pairRoom = previous.size() + next.size();
+    std::size_t pairCount = 0;
+    if (cells <= kStackCells && pairRoom <= kStackPairs) {
+        std::int64_t table[kStackCells];
+        std::int64_t ext[kStackPairs + 2];
+        NotePair pairs[kStackPairs];
+        const std::int64_t movement = alignCore(previous, next, table, ext, pairs, pairCount);
+        return use(movement, std::span<const NotePair>(pairs, pairCount));
+    }
+    thread_local std::vector<std::int64_t> table;
+    thread_local std::vector<std::int64_t> ext;
+    thread_local std::vector<NotePair> pairs;
+    table.resize(cells);
+    ext.resize(pairRoom + 2);
+    pairs.resize(std::max<std::size_t>(pairRoom, 1));
+    const std::int64_t movement = alignCore(previous, next, table.data(), ext.data(), pairs.data(), pairCount);
+    return use(movement, std::span<const NotePair>(pairs.data(), pairCount));
 }
 
 }  // namespace
@@ -166,11 +293,10 @@ double computeRoughness(std::span<const std::int32_t> voicing) {
     for (std::size_t i = 0; i < kept.size(); ++i) {
         const double fi = kept[i].frequency;
         for (std::size_t j = i + 1; j < kept.size(); ++j) {
-            const double fj = kept[j].frequency;
-            const double s = (fj - fi) / (1.72 * std::pow((fi + fj) / 2.0, 0.65));
-            if (s > 1.2) break;
-            const double g = 4.0 * s * std::exp(1.0 - 4.0 * s);
-            sum += kept[i].amplitude * kept[j].amplitude * (g * g);
+            bool beyond = false;
+            const double weight = pairWeight(fi, kept[j].frequency, beyond);
+            if (beyond) break;
+            sum += kept[i].amplitude * kept[j].amplitude * weight;
         }
     }
     return sum / squares;
@@ -181,7 +307,8 @@ double roughnessCost(std::span<const std::int32_t> voicing, VoicerPortCacheState
     thread_local std::vector<std::int32_t> key;
     key.assign(voicing.begin(), voicing.end());
     if (const double* cached = cache.roughness.find(key)) return *cached;
-    const double value = computeRoughness(voicing);
+    const bool inRange = std::all_of(voicing.begin(), voicing.end(), [](std::int32_t n) { return n >= 0 && n < 128; });
+    const double value = inRange ? tabledRoughness(voicing) : computeRoughness(voicing);
     cache.roughness.put(key, value);
     return value;
 }
@@ -272,11 +399,9 @@ double voicingCost(std::span<const std::int32_t> v, const ChordScoreFacts& chord
 }
 
 VoiceMatch matchVoices(std::span<const std::int32_t> previous, std::span<const std::int32_t> next) {
-    MatchBuffers buffers;
-    VoiceMatch match;
-    match.movement = alignVoices(previous, next, buffers);
-    match.pairs = std::move(buffers.pairs);
-    return match;
+    return withAlignment(previous, next, [](std::int64_t movement, std::span<const NotePair> pairs) {
+        return VoiceMatch{movement, std::vector<NotePair>(pairs.begin(), pairs.end())};
+    });
 }
 
 double transitionRuleCost(std::span<const std::int32_t> a, std::span<const std::int32_t> b,
@@ -312,9 +437,16 @@ double transitionCost(std::span<const std::int32_t> previous, std::span<const st
 double transitionCost(std::span<const std::int32_t> a, std::span<const std::int32_t> b,
                       const ChordScoreFacts& previousChord, const ChordScoreFacts& nextChord,
                       const VoicerOptions& o, const LearnedWeights& w) {
-    MatchBuffers& buffers = matchBuffers();
-    const std::int64_t movement = alignVoices(a, b, buffers);
-    const auto& pairs = buffers.pairs;
+    return withAlignment(a, b, [&](std::int64_t movement, std::span<const NotePair> pairs) {
+        return scoreMove(a, b, movement, pairs, previousChord, nextChord, o, w);
+    });
+}
+
+namespace {
+
+double scoreMove(std::span<const std::int32_t> a, std::span<const std::int32_t> b, std::int64_t movement,
+                 std::span<const NotePair> pairs, const ChordScoreFacts& previousChord,
+                 const ChordScoreFacts& nextChord, const VoicerOptions& o, const LearnedWeights& w) {
 
     bool parallel = false;
     for (std::size_t i = 0; i < pairs.size() && !parallel; ++i) {
@@ -366,4 +498,5 @@ double transitionCost(std::span<const std::int32_t> a, std::span<const std::int3
     return cost;
 }
 
+}  // namespace
 }  // namespace quillex
