@@ -102,6 +102,13 @@ bool isMelodicTonicQuality(std::string_view quality) {
     return quality == "mM7" || quality == "mM9" || quality == "mMaj7" || quality == "mMaj9";
 }
 
+// One chord tone: its interval modulo 12 and its two possible fit terms.
+struct ToneFit {
+    std::uint8_t residue = 0;
+    double inScale = 0.0;   // 0.35 x tone weight x chord weight
+    double outScale = 0.0;  // 1.15 x tone weight x chord weight
+};
+
 // What inference needs of a chord, independent of the candidate key.
 struct ChordFacts {
     int root = 0;
@@ -110,7 +117,9 @@ struct ChordFacts {
     bool majorSeventh = false;
     bool melodicTonicQuality = false;
     double weight = 0.0;
-    std::vector<std::uint8_t> toneResidues;  // each interval modulo 12, in interval order
+    int stepToNext = -1;                // semitones up to the next chord's root, -1 for the last
+    std::array<std::int8_t, 12> relTo{};  // distance above each possible key root
+    std::vector<ToneFit> tones;         // in interval order
 };
 
 std::vector<ChordFacts> chordFacts(const std::vector<WeightedChord>& chords) {
@@ -124,10 +133,16 @@ std::vector<ChordFacts> chordFacts(const std::vector<WeightedChord>& chords) {
         f.majorSeventh = isMajorSeventhQuality(chord.quality);
         f.melodicTonicQuality = isMelodicTonicQuality(chord.quality);
         f.weight = chord.weight;
+        for (int keyRoot = 0; keyRoot < 12; ++keyRoot) f.relTo[keyRoot] = static_cast<std::int8_t>(mod12(f.root - keyRoot));
         const std::vector<std::int32_t>& intervals = qualityIntervals(chord.quality);
-        f.toneResidues.reserve(intervals.size());
-        for (std::int32_t interval : intervals) f.toneResidues.push_back(static_cast<std::uint8_t>(mod12(interval)));
-        facts.push_back(f);
+        f.tones.reserve(intervals.size());
+        for (std::int32_t interval : intervals) {
+            const auto residue = static_cast<std::uint8_t>(mod12(interval));
+            const double toneWeight = kToneWeight[residue];
+            f.tones.push_back(ToneFit{residue, 0.35 * toneWeight * f.weight, 1.15 * toneWeight * f.weight});
+        }
+        if (!facts.empty()) facts.back().stepToNext = mod12(f.root - facts.back().root);
+        facts.push_back(std::move(f));
     }
     return facts;
 }
@@ -170,6 +185,20 @@ const std::array<std::array<int, 12>, 3>& degreesAboveTonic() {
     return table;
 }
 
+// Bit r and bit r + 12 set for each scale tone r above the tonic, by scale kind.
+const std::array<std::uint32_t, 3>& scaleMasks() {
+    static const std::array<std::uint32_t, 3> table = [] {
+        std::array<std::uint32_t, 3> result{};
+        for (std::size_t kind = 0; kind < 3; ++kind) {
+            for (int rel = 0; rel < 12; ++rel) {
+                if (degreesAboveTonic()[kind][rel] != 0) result[kind] |= (1u << rel) | (1u << (rel + 12));
+            }
+        }
+        return result;
+    }();
+    return table;
+}
+
 // What inference needs of a candidate key.
 struct KeyFacts {
     MusicalKey key;
@@ -189,18 +218,13 @@ KeyFacts keyFacts(const MusicalKey& key) {
     k.melodic = key.isMelodicMinor();
     const auto kind = static_cast<std::size_t>(scaleKindOf(key));
     k.degreeOfRel = &degreesAboveTonic()[kind];
-    for (int rel = 0; rel < 12; ++rel) {
-        if ((*k.degreeOfRel)[rel] != 0) k.scaleMask |= (1u << rel) | (1u << (rel + 12));
-    }
+    k.scaleMask = scaleMasks()[kind];
     k.diatonicClass = &diatonicSeventhClasses()[kind];
     return k;
 }
 
 // Both roots are 0..11 here.
-int relOf(const ChordFacts& chord, const KeyFacts& k) {
-    const int rel = chord.root - k.root;
-    return rel < 0 ? rel + 12 : rel;
-}
+int relOf(const ChordFacts& chord, const KeyFacts& k) { return chord.relTo[k.root]; }
 
 bool inScale(const KeyFacts& k, int relPlusResidue) { return (k.scaleMask >> relPlusResidue) & 1u; }
 
@@ -303,12 +327,11 @@ double scoreCandidate(const std::vector<ChordFacts>& chords, const KeyFacts& k) 
         const int deg = (*k.degreeOfRel)[rel];
 
         double inFit = 0.0, outFit = 0.0;
-        for (std::uint8_t residue : c.toneResidues) {
-            const double toneWeight = kToneWeight[residue];
-            if (inScale(k, rel + residue)) {
-                inFit += 0.35 * toneWeight * w;
+        for (const ToneFit& tone : c.tones) {
+            if (inScale(k, rel + tone.residue)) {
+                inFit += tone.inScale;
             } else {
-                outFit += 1.15 * toneWeight * w;
+                outFit += tone.outScale;
             }
         }
         if (c.bass >= 0 && c.bass != c.root) {
@@ -321,7 +344,7 @@ double scoreCandidate(const std::vector<ChordFacts>& chords, const KeyFacts& k) 
 
         const bool hasNext = i + 1 < count;
         const int nextRel = hasNext ? relOf(chords[i + 1], k) : -1;
-        const int step = hasNext ? (chords[i + 1].root - c.root + 12) % 12 : -1;
+        const int step = c.stepToNext;
         const int prevRel = i > 0 ? relOf(chords[i - 1], k) : -1;
         const int prevCls = i > 0 ? chords[i - 1].cls : kFunctionOther;
 
