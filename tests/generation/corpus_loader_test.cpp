@@ -109,8 +109,8 @@ TEST(CorpusLoading, SwappedFilesFailOnTheirMagic) {
 }
 
 TEST(CorpusModulePath, SeparatorsOfBothKinds) {
-    EXPECT_EQ(findLastPathSeparator("C:\\Max\\Packages/quillex.mxe64"), std::optional<std::size_t>(15));
-    EXPECT_EQ(findLastPathSeparator("C:\\Max\\quillex.dll"), std::optional<std::size_t>(6));
+    EXPECT_EQ(findLastPathSeparator("C:\\Hosts\\Library/quillex.dll"), std::optional<std::size_t>(16));
+    EXPECT_EQ(findLastPathSeparator("C:\\Hosts\\quillex.dll"), std::optional<std::size_t>(8));
     EXPECT_FALSE(findLastPathSeparator("quillex.dll").has_value());
 }
 
