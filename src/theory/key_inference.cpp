@@ -229,30 +229,32 @@ int relOf(const ChordFacts& chord, const KeyFacts& k) { return chord.relTo[k.roo
 bool inScale(const KeyFacts& k, int relPlusResidue) { return (k.scaleMask >> relPlusResidue) & 1u; }
 
 double likelihood(const std::vector<ChordFacts>& chords, const KeyFacts& k) {
+    auto kept = [](const ChordFacts& chord) { return chord.weight > 0.0; };
+    const auto first = std::find_if(chords.begin(), chords.end(), kept);
+    if (first == chords.end()) return 0.0;
+    const auto last = std::find_if(chords.rbegin(), chords.rend(), kept);
     const std::size_t mode = k.minor ? 1 : 0;
-    const ChordFacts* first = nullptr;
-    const ChordFacts* previous = nullptr;
-    int previousDegree = 0;
-    double sum = 0.0;
+    auto degreeOf = [&k](const ChordFacts& chord) { return (*k.degreeOfRel)[relOf(chord, k)]; };
+
+    double sum = kFirstChordDegree[mode][degreeOf(*first)] + kLastChordDegree[mode][degreeOf(*last)];
     double norm = 2.0;
-    int lastDegree = 0;
     for (const ChordFacts& chord : chords) {
-        if (!(chord.weight > 0.0)) continue;
-        const int degree = (*k.degreeOfRel)[relOf(chord, k)];
+        if (!kept(chord)) continue;
+        const int degree = degreeOf(chord);
         const double w = chord.weight;
-        if (!first) first = &chord;
         sum += w * kChordDegree[mode][degree] + 0.65 * w * kClassGivenDegree[mode][degree][chord.cls];
         norm += w + 0.65 * w;
-        if (previous) {
+    }
+    int previousDegree = -1;
+    for (const ChordFacts& chord : chords) {
+        if (!kept(chord)) continue;
+        const int degree = degreeOf(chord);
+        if (previousDegree >= 0) {
             sum += 0.85 * kDegreeTransition[mode][previousDegree][degree];
             norm += 0.85;
         }
-        previous = &chord;
         previousDegree = degree;
-        lastDegree = degree;
     }
-    if (!first) return 0.0;
-    sum += kFirstChordDegree[mode][(*k.degreeOfRel)[relOf(*first, k)]] + kLastChordDegree[mode][lastDegree];
     return sum / norm * 30.0;
 }
 
