@@ -198,7 +198,13 @@ std::vector<CandidateVoicing> plainBeamSearch(const Segment& s) {
         if (i == 0) {
             sc = own;
         } else {
-            const std::vector<std::int32_t> order = selectHighestScores(score.back(), kBeamWidth);
+            // The beam's order when it truncates, index order otherwise.
+            std::vector<std::int32_t> order;
+            if (score.back().size() > kBeamWidth) {
+                order = selectHighestScores(score.back(), kBeamWidth);
+            } else {
+                for (std::size_t q = 0; q < score.back().size(); ++q) order.push_back(static_cast<std::int32_t>(q));
+            }
             for (std::size_t c = 0; c < list.size(); ++c) {
                 for (const std::int32_t q : order) {
                     const double v = own[c] + score.back()[q] +
