@@ -6,6 +6,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "theory/chord_symbol.h"
@@ -50,44 +51,27 @@ TEST(RomanTokenParse, LongAccidentalRunsSumWithoutOverflow) {
     EXPECT_EQ(resolved(flats + "I").root, (12 - 100000 % 12) % 12);
 }
 
-TEST(RomanResolution, NumeralsInCMajor) {
-    EXPECT_EQ(resolved("I"), (RomanChord{0, "", std::nullopt, ""}));
-    EXPECT_EQ(resolved("ii"), (RomanChord{2, "m", std::nullopt, ""}));
-    EXPECT_EQ(resolved("V7"), (RomanChord{7, "7", std::nullopt, ""}));
-    EXPECT_EQ(resolved("IVmaj7"), (RomanChord{5, "maj7", std::nullopt, ""}));
-    EXPECT_EQ(resolved("Vsus4").quality, "sus4");
-    EXPECT_EQ(resolved("bVII"), (RomanChord{10, "", std::nullopt, ""}));
-    EXPECT_EQ(resolved("\u266DVII"), (RomanChord{10, "", std::nullopt, ""}));
-}
-
-TEST(RomanResolution, QualityMarks) {
-    EXPECT_EQ(resolved("vii\u00B0"), (RomanChord{11, "dim", std::nullopt, ""}));
-    EXPECT_EQ(resolved("vii\u00B07"), (RomanChord{11, "dim7", std::nullopt, ""}));
-    EXPECT_EQ(resolved("vii\u00F8"), (RomanChord{11, "m7b5", std::nullopt, ""}));
-    EXPECT_EQ(resolved("vii\u00F87").quality, "m7b5");
-    EXPECT_EQ(resolved("vii\u00F89").quality, "m9b5");
-    EXPECT_EQ(resolved("vii\u00F87b9").quality, "m7b5b9");
-    EXPECT_EQ(resolved("III+"), (RomanChord{4, "aug", std::nullopt, ""}));
-    EXPECT_EQ(resolved("III+7").quality, "aug7");
-    EXPECT_EQ(resolved("#iv\u00B0"), (RomanChord{6, "dim", std::nullopt, ""}));
-    EXPECT_FALSE(romanNumeralToChord("vii\u00F811", kCMajor).has_value());
-    EXPECT_FALSE(romanNumeralToChord("vii\u00F8m", kCMajor).has_value());
-}
-
-TEST(RomanResolution, LowerCaseNumeralsReadFiguresAsMinor) {
-    EXPECT_EQ(resolved("ii6").quality, "m6");
-    EXPECT_EQ(resolved("ii69").quality, "m69");
-    EXPECT_EQ(resolved("iiadd9").quality, "madd9");
-    EXPECT_EQ(resolved("iim7").quality, "m7");
-    EXPECT_EQ(resolved("ii7").quality, "m7");
-    EXPECT_EQ(resolved("ii9").quality, "m9");
-    EXPECT_EQ(resolved("ii11").quality, "m11");
-    EXPECT_EQ(resolved("iisus4").quality, "sus4");
-    EXPECT_EQ(resolved("imaj7").quality, "maj7");
-    EXPECT_EQ(resolved("i-").quality, "-");
-    // Unknown qualities give no chord; the derived text is kept, not canonicalised.
-    EXPECT_FALSE(romanNumeralToChord("Vxyz", kCMajor).has_value());
-    EXPECT_EQ(resolved("V7(b9)").quality, "7(b9)");
+TEST(RomanResolution, NumeralsMarksAndFiguresInCMajor) {
+    const std::vector<std::tuple<std::string, int, std::string>> cases = {
+        {"I", 0, ""},            {"ii", 2, "m"},            {"V7", 7, "7"},
+        {"IVmaj7", 5, "maj7"},   {"Vsus4", 7, "sus4"},      {"bVII", 10, ""},
+        {"\u266DVII", 10, ""},   {"vii\u00B0", 11, "dim"},  {"vii\u00B07", 11, "dim7"},
+        {"vii\u00F8", 11, "m7b5"}, {"vii\u00F87", 11, "m7b5"}, {"vii\u00F89", 11, "m9b5"},
+        {"vii\u00F87b9", 11, "m7b5b9"}, {"III+", 4, "aug"}, {"III+7", 4, "aug7"},
+        {"#iv\u00B0", 6, "dim"},
+        // Lower-case numerals read bare figures as minor; named qualities stay.
+        {"ii6", 2, "m6"},        {"ii69", 2, "m69"},        {"iiadd9", 2, "madd9"},
+        {"iim7", 2, "m7"},       {"ii7", 2, "m7"},          {"ii9", 2, "m9"},
+        {"ii11", 2, "m11"},      {"iisus4", 2, "sus4"},     {"imaj7", 0, "maj7"},
+        // The derived text is kept, not canonicalised.
+        {"V7(b9)", 7, "7(b9)"}};
+    for (const auto& [text, root, quality] : cases) {
+        EXPECT_EQ(resolved(text), (RomanChord{static_cast<PitchClass>(root), quality, std::nullopt, ""}))
+            << text;
+    }
+    for (std::string_view none : {"vii\u00F811", "vii\u00F8m", "Vxyz"}) {
+        EXPECT_FALSE(romanNumeralToChord(none, kCMajor).has_value()) << none;
+    }
 }
 
 TEST(RomanResolution, SlashPartNamesTheBassDegree) {
