@@ -30,37 +30,14 @@ TEST(ProgressionSlotDefaults, AFreshSlotIsAFourBeatChordWithTheDefaultAttack) {
     EXPECT_FALSE(slot.gesturePresetIdPresent);
 }
 
-TEST(ProgressionSlotDefaults, TheDefaultAttackCurves) {
-    const AttackSettings attack;
-    EXPECT_EQ(attack.velocityRange, (AttackVelocityRange{100, 100}));
-    EXPECT_EQ(attack.velocityCurve, (AttackContour{100, 100, 50, 100, 0, 0}));
-    EXPECT_EQ(attack.rateContour, (AttackContour{50, 50, 50, 50, 0, 0}));
-    EXPECT_EQ(attack.velocityRateCurve, (AttackContour{100, 50, 50, 0, 0, 0}));
-    EXPECT_EQ(AttackOrderPage{}.velocitySeed, 1u);
-}
-
-TEST(SectionDefaults, GestureClipSyncRhythmAndBassSplit) {
+TEST(SectionDefaults, TheDefaultGestureHasNoAttackOrderPages) {
     const auto gesture = makeDefaultGestureSection();
     EXPECT_EQ(gesture->newChordVelocity, 100);
     EXPECT_EQ(gesture->newChordAttack, AttackSettings{});
     EXPECT_TRUE(gesture->newChordAttackOrders.empty());
     EXPECT_FALSE(gesture->newChordPresetId.has_value());
     EXPECT_NE(makeDefaultGestureSection(), gesture);  // a new section each time
-
     EXPECT_EQ(makeDefaultClipSyncSection()->mode, "off");
-
-    const RhythmSection rhythm;
-    EXPECT_EQ(rhythm.pattern, "none");
-    EXPECT_FALSE(rhythm.customPattern.has_value());
-    EXPECT_FALSE(rhythm.presetId.has_value());
-    EXPECT_EQ(rhythm.shift, 0);
-    EXPECT_EQ(rhythm.swing.mode, "swing16");
-    EXPECT_EQ(rhythm.swing.amount, 0);
-    EXPECT_EQ(RhythmCustomPattern{}.lengthSteps, 16);
-
-    const BassSplitSection bassSplit;
-    EXPECT_EQ(bassSplit.target, "off");
-    EXPECT_EQ(bassSplit.mode, "migrate");
 }
 
 TEST(SlotEquality, PresenceFlagsAndNaNDurationsMakeSlotsUnequal) {
@@ -128,16 +105,6 @@ TEST(SlotChordEquality, OptionalsCompareByPresenceAndValue) {
     SlotChord assigned;
     assigned = legacy;  // copy assignment keeps presence and values
     EXPECT_EQ(assigned, legacy);
-}
-
-TEST(KeySectionEquality, ComparesAllFiveFields) {
-    const KeySection base{"Eb", "minor", "melodic", 2, true};
-    EXPECT_EQ(base, (KeySection{"Eb", "minor", "melodic", 2, true}));
-    EXPECT_NE(base, (KeySection{"D#", "minor", "melodic", 2, true}));
-    EXPECT_NE(base, (KeySection{"Eb", "major", "melodic", 2, true}));
-    EXPECT_NE(base, (KeySection{"Eb", "minor", "natural", 2, true}));
-    EXPECT_NE(base, (KeySection{"Eb", "minor", "melodic", 3, true}));
-    EXPECT_NE(base, (KeySection{"Eb", "minor", "melodic", 2, false}));
 }
 
 ProjectDocument makeDocument() {
