@@ -37,6 +37,15 @@ void storeBigEndian(std::uint8_t* p, std::uint32_t v) {
     p[3] = static_cast<std::uint8_t>(v);
 }
 
+// One round; the caller rotates the roles of the eight working variables instead of moving them.
+inline void round(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t& d, std::uint32_t e,
+                  std::uint32_t f, std::uint32_t g, std::uint32_t& h, std::uint32_t constantPlusWord) {
+    const std::uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + (g ^ (e & (f ^ g))) + constantPlusWord;
+    const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) | (c & (a | b)));
+    d += t1;
+    h = t1 + t2;
+}
+
 void compress(std::array<std::uint32_t, 8>& state, const std::uint8_t* block) {
     std::uint32_t w[64];
     for (int t = 0; t < 16; ++t) w[t] = loadBigEndian(block + 4 * t);
@@ -47,21 +56,15 @@ void compress(std::array<std::uint32_t, 8>& state, const std::uint8_t* block) {
     }
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
-    for (int t = 0; t < 64; ++t) {
-        const std::uint32_t bigSigma1 = rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25);
-        const std::uint32_t choose = (e & f) ^ (~e & g);
-        const std::uint32_t t1 = h + bigSigma1 + choose + kRoundConstants[t] + w[t];
-        const std::uint32_t bigSigma0 = rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22);
-        const std::uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
-        const std::uint32_t t2 = bigSigma0 + majority;
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
+    for (int t = 0; t < 64; t += 8) {
+        round(a, b, c, d, e, f, g, h, kRoundConstants[t] + w[t]);
+        round(h, a, b, c, d, e, f, g, kRoundConstants[t + 1] + w[t + 1]);
+        round(g, h, a, b, c, d, e, f, kRoundConstants[t + 2] + w[t + 2]);
+        round(f, g, h, a, b, c, d, e, kRoundConstants[t + 3] + w[t + 3]);
+        round(e, f, g, h, a, b, c, d, kRoundConstants[t + 4] + w[t + 4]);
+        round(d, e, f, g, h, a, b, c, kRoundConstants[t + 5] + w[t + 5]);
+        round(c, d, e, f, g, h, a, b, kRoundConstants[t + 6] + w[t + 6]);
+        round(b, c, d, e, f, g, h, a, kRoundConstants[t + 7] + w[t + 7]);
     }
     state[0] += a;
     state[1] += b;
