@@ -45,149 +45,99 @@ std::vector<std::string> field(const json& payload, const char* name) {
     return out;
 }
 
-json errorOf(const char* message, const char* code) { return json{{"error", message}, {"code", code}}; }
+json with(json r, const char* name, json value) {
+    r[name] = std::move(value);
+    return r;
+}
+
+json failure(const char* message, const char* code = nullptr) {
+    json payload = {{"error", message}};
+    if (code != nullptr) payload["code"] = code;
+    return payload;
+}
 
 // ---- error replies -------------------------------------------------------
 
-TEST(RecalculateRomansErrors, MissingChordsArrayComesFirst) {
-    const json expected = {{"error", "Missing chords array"}};
-    EXPECT_EQ(payloadOf(json::array()), expected);
-    EXPECT_EQ(payloadOf(json::object()), expected);
-    EXPECT_EQ(payloadOf(json{{"chords", json{{"symbol", "C"}}}}), expected);
-    EXPECT_EQ(payloadOf(json{{"chords", "C"}, {"key", "nonsense"}}), expected);
-}
-
-TEST(RecalculateRomansErrors, KeyContextModeAndScaleType) {
-    const json missing = errorOf("Missing key context", "missing_key_context");
-    EXPECT_EQ(payloadOf(json{{"chords", json::array()}}), missing);
-    EXPECT_EQ(payloadOf(request(json::array(), "C")), missing);
-    EXPECT_EQ(payloadOf(request(json::array(), json{{"root", "C"}})), missing);
-    EXPECT_EQ(payloadOf(request(json::array(), json{{"root", 1}, {"mode", "major"}})), missing);
-
-    EXPECT_EQ(payloadOf(request(json::array(), key("C", "Minor"))),
-              errorOf("Invalid key mode: Minor", "invalid_key_mode"));
-    EXPECT_EQ(payloadOf(request(json::array(), key("H", "dorian"))),
-              errorOf("Invalid key mode: dorian", "invalid_key_mode"));
-
-    const json badType = errorOf("minorScaleType must be natural or melodic", "invalid_minor_scale_type");
-    for (const json& type : {json("harmonic"), json(1), json(nullptr), json("Melodic")}) {
-        json k = key("C", "minor");
-        k["minorScaleType"] = type;
-        EXPECT_EQ(payloadOf(request(json::array(), k)), badType) << type.dump();
-    }
-    json majorMelodic = key("C", "major");
-    majorMelodic["minorScaleType"] = "melodic";
-    EXPECT_EQ(payloadOf(request(json::array(), majorMelodic)),
-              errorOf("Major keys require natural minorScaleType", "invalid_minor_scale_type"));
-    majorMelodic["minorScaleType"] = "natural";
-    EXPECT_TRUE(pageOk("recalculate_romans_result", payloadOf(request(json::array(), majorMelodic))));
-}
-
-TEST(RecalculateRomansErrors, KeyRootAndSpellingOptions) {
-    EXPECT_EQ(payloadOf(request(json::array(), key("H", "major"))), (json{{"error", "Invalid key root"}}));
-    json r = request(json::array());
-    r["spellingPreference"] = nullptr;
-    EXPECT_EQ(payloadOf(r),
-              (json{{"error", "Invalid spellingPreference: expected \"fifths\", \"flats\", or \"sharps\""}}));
-    r = request(json::array());
-    r["simplifyAccidentals"] = 1;
-    EXPECT_EQ(payloadOf(r), (json{{"error", "Invalid simplifyAccidentals: expected boolean"}}));
-}
-
-TEST(RecalculateRomansErrors, FlagAndOldModeMembers) {
-    json r = request(json::array());
-    r["respellChordSymbols"] = "yes";
-    EXPECT_EQ(payloadOf(r), errorOf("respellChordSymbols must be a boolean", "invalid_respell_chord_symbols"));
-    r = request(json::array());
-    r["keyLinked"] = 1;
-    EXPECT_EQ(payloadOf(r), errorOf("keyLinked must be a boolean", "invalid_key_linked"));
-    for (const json& mode : {json("Major"), json(0), json(nullptr)}) {
-        r = parallel(json::array(), key("C", "minor"), "major");
-        r["oldMode"] = mode;
-        EXPECT_EQ(payloadOf(r), errorOf("oldMode must be major or minor", "invalid_old_mode")) << mode.dump();
-    }
-    for (const json& type : {json("harmonic"), json(false)}) {
-        r = parallel(json::array(), key("C", "minor"), "minor");
-        r["oldMinorScaleType"] = type;
-        EXPECT_EQ(payloadOf(r), errorOf("oldMinorScaleType must be natural or melodic", "invalid_old_minor_scale_type"))
-            << type.dump();
-    }
-}
-
-TEST(RecalculateRomansErrors, ParallelContextMustBeConsistent) {
+TEST(RecalculateRomansErrors, EachInvalidRequestHasItsReply) {
+    const json noChords = failure("Missing chords array");
+    const json noKey = failure("Missing key context", "missing_key_context");
+    const json badType = failure("minorScaleType must be natural or melodic", "invalid_minor_scale_type");
+    const json badOldMode = failure("oldMode must be major or minor", "invalid_old_mode");
+    const json badOldType = failure("oldMinorScaleType must be natural or melodic", "invalid_old_minor_scale_type");
     const json inconsistent =
-        errorOf("Parallel recalculation requires keyLinked=true with oldMode", "invalid_parallel_context");
-    json r = request(json::array());
-    r["keyLinked"] = true;
-    EXPECT_EQ(payloadOf(r), inconsistent);
-    r["oldMinorScaleType"] = "natural";
-    EXPECT_EQ(payloadOf(r), inconsistent);  // still no "oldMode"
-    r = request(json::array());
-    r["oldMinorScaleType"] = "natural";
-    EXPECT_EQ(payloadOf(r), inconsistent);
-    r = request(json::array());
-    r["oldMode"] = "major";
-    EXPECT_EQ(payloadOf(r), inconsistent);
-    r["keyLinked"] = false;
-    EXPECT_EQ(payloadOf(r), inconsistent);
-
-    r = parallel(json::array(), key("C", "minor"), "major");
-    r["oldMinorScaleType"] = "melodic";
-    EXPECT_EQ(payloadOf(r),
-              errorOf("Major oldMode requires natural oldMinorScaleType", "invalid_old_minor_scale_type"));
-}
-
-TEST(RecalculateRomansErrors, BadEntriesNameIndexAndTextAndDropEarlierEntries) {
-    EXPECT_EQ(payloadOf(request({"C", "G7", json{{"chord", "F"}}})),
-              (json{{"error", "Invalid chord entry: expected string or {symbol}"},
-                    {"code", "invalid_chord"},
-                    {"index", 2}}));
-    EXPECT_EQ(payloadOf(request({"C", "H7"})), (json{{"error", "Invalid chord at index 1: H7"},
-                                                     {"code", "invalid_chord"},
-                                                     {"index", 1},
-                                                     {"chord", "H7"}}));
-    // The same on the parallel path.
-    EXPECT_EQ(payloadOf(parallel({"Dm7", 4}, key("C", "minor"), "major")).at("index"), 1);
-}
-
-TEST(RecalculateRomansErrors, EveryErrorEchoesTheRequestIdAndReadsAsNotOk) {
-    json keyLinkedOnly = request(json::array());
-    keyLinkedOnly["keyLinked"] = true;
-    for (json r : {json{{"key", key("C", "major")}}, request(json::array(), key("C", "ionian")),
-                   request({"H"}), keyLinkedOnly}) {
-        r["request_id"] = "q7";
-        const BridgeReply reply = handleRecalculateRomans(r);
-        EXPECT_EQ(reply.payload.at("request_id"), "q7") << r.dump();
+        failure("Parallel recalculation requires keyLinked=true with oldMode", "invalid_parallel_context");
+    const json empty = json::array();
+    const json toMinor = parallel(empty, key("C", "minor"), "major");
+    const json minorToMinor = parallel(empty, key("C", "minor"), "minor");
+    const std::vector<std::pair<json, json>> cases = {
+        {json::object(), noChords},
+        {json{{"chords", json{{"symbol", "C"}}}}, noChords},
+        {json{{"chords", "C"}, {"key", "nonsense"}}, noChords},  // before the key check
+        {json{{"chords", empty}}, noKey},
+        {request(empty, "C"), noKey},
+        {request(empty, json{{"root", "C"}}), noKey},
+        {request(empty, json{{"root", 1}, {"mode", "major"}}), noKey},
+        {request(empty, key("C", "Minor")), failure("Invalid key mode: Minor", "invalid_key_mode")},
+        {request(empty, key("H", "dorian")), failure("Invalid key mode: dorian", "invalid_key_mode")},
+        {request(empty, with(key("C", "minor"), "minorScaleType", "harmonic")), badType},
+        {request(empty, with(key("C", "minor"), "minorScaleType", "Melodic")), badType},
+        {request(empty, with(key("C", "minor"), "minorScaleType", nullptr)), badType},
+        {request(empty, with(key("C", "major"), "minorScaleType", "melodic")),
+         failure("Major keys require natural minorScaleType", "invalid_minor_scale_type")},
+        {request(empty, key("H", "major")), failure("Invalid key root")},
+        {with(request(empty), "spellingPreference", nullptr),
+         failure("Invalid spellingPreference: expected \"fifths\", \"flats\", or \"sharps\"")},
+        {with(request(empty), "simplifyAccidentals", 1), failure("Invalid simplifyAccidentals: expected boolean")},
+        {with(request(empty), "respellChordSymbols", "yes"),
+         failure("respellChordSymbols must be a boolean", "invalid_respell_chord_symbols")},
+        {with(request(empty), "keyLinked", 1), failure("keyLinked must be a boolean", "invalid_key_linked")},
+        {with(toMinor, "oldMode", "Major"), badOldMode},
+        {with(toMinor, "oldMode", 0), badOldMode},
+        {with(toMinor, "oldMode", nullptr), badOldMode},
+        {with(minorToMinor, "oldMinorScaleType", "harmonic"), badOldType},
+        {with(minorToMinor, "oldMinorScaleType", false), badOldType},
+        {with(request(empty), "keyLinked", true), inconsistent},
+        {with(with(request(empty), "keyLinked", true), "oldMinorScaleType", "natural"), inconsistent},
+        {with(request(empty), "oldMinorScaleType", "natural"), inconsistent},
+        {with(request(empty), "oldMode", "major"), inconsistent},
+        {with(with(request(empty), "oldMode", "major"), "keyLinked", false), inconsistent},
+        {with(toMinor, "oldMinorScaleType", "melodic"),
+         failure("Major oldMode requires natural oldMinorScaleType", "invalid_old_minor_scale_type")},
+        {request({"C", "G7", json{{"chord", "F"}}}),
+         with(failure("Invalid chord entry: expected string or {symbol}", "invalid_chord"), "index", 2)},
+        {request({"C", "H7"}),
+         with(with(failure("Invalid chord at index 1: H7", "invalid_chord"), "index", 1), "chord", "H7")},
+        {parallel({"Dm7", " Q"}, key("C", "minor"), "major"),
+         with(with(failure("Invalid chord at index 1:  Q", "invalid_chord"), "index", 1), "chord", " Q")},
+    };
+    for (const auto& [r, expected] : cases) {
+        EXPECT_EQ(payloadOf(r), expected) << r.dump();
+        // Every error echoes the request ID and reads as not ok on the page.
+        const BridgeReply reply = handleRecalculateRomans(with(r, "request_id", "q7"));
+        EXPECT_EQ(reply.payload.value("request_id", ""), "q7") << r.dump();
         EXPECT_FALSE(pageOk(reply.type, reply.payload)) << r.dump();
     }
+    EXPECT_EQ(payloadOf(json::array()), noChords);
 }
 
 // ---- without a mode change -----------------------------------------------
 
 TEST(RecalculateRomansPlain, KeepsTheWrittenLettersAndNumbersInTheKey) {
     const json payload = payloadOf(request({"Bb7", "A#7", "Dm7", json{{"symbol", "G7/B"}}}));
-    EXPECT_EQ(payload.at("chords").at(0), (json{{"symbol", "Bb7"},
-                                                {"root", "Bb"},
-                                                {"quality", "7"},
-                                                {"category", "dominant"},
-                                                {"degree", 0},
-                                                {"roman", "\u266DVII7"}}));
+    EXPECT_EQ(payload.at("chords").at(0), (json{{"symbol", "Bb7"}, {"root", "Bb"}, {"quality", "7"},
+                                                {"category", "dominant"}, {"degree", 0}, {"roman", "\u266DVII7"}}));
     EXPECT_EQ(field(payload, "symbol"), (std::vector<std::string>{"Bb7", "A#7", "Dm7", "G7/B"}));
     EXPECT_EQ(field(payload, "roman"), (std::vector<std::string>{"\u266DVII7", "\u266FVI7", "iim7", "V7/B"}));
     EXPECT_EQ(payload.at("chords").at(3).at("bass"), "B");
     EXPECT_EQ(payload.at("key"), (json{{"root", "C"}, {"mode", "major"}, {"minorScaleType", "natural"}}));
 }
 
-TEST(RecalculateRomansPlain, QualitiesComeBackCanonical) {
-    const json payload = payloadOf(request({"C-6", "C", "Cmin7"}));
-    EXPECT_EQ(field(payload, "quality"), (std::vector<std::string>{"m6", "maj", "m7"}));
-    EXPECT_EQ(field(payload, "symbol"), (std::vector<std::string>{"Cm6", "Cmaj", "Cm7"}));
-    EXPECT_EQ(field(payload, "category"), (std::vector<std::string>{"minor", "major", "minor"}));
-}
-
-TEST(RecalculateRomansPlain, BlanksAroundAnEntryDoNotHideItsLetters) {
-    const json payload = payloadOf(request({" Db7 ", "  F/A"}));
-    EXPECT_EQ(field(payload, "symbol"), (std::vector<std::string>{"Db7", "Fmaj/A"}));
+TEST(RecalculateRomansPlain, CanonicalQualitiesAndTrimmedLetters) {
+    // Blanks around an entry do not hide its letters.
+    const json payload = payloadOf(request({"C-6", "C", " Db7 ", "  F/A"}));
+    EXPECT_EQ(field(payload, "quality"), (std::vector<std::string>{"m6", "maj", "7", "maj"}));
+    EXPECT_EQ(field(payload, "symbol"), (std::vector<std::string>{"Cm6", "Cmaj", "Db7", "Fmaj/A"}));
+    EXPECT_EQ(field(payload, "category"), (std::vector<std::string>{"minor", "major", "dominant", "major"}));
 }
 
 TEST(RecalculateRomansPlain, EmptyListStillReportsTheKey) {
@@ -200,7 +150,7 @@ TEST(RecalculateRomansPlain, EmptyListStillReportsTheKey) {
                                   {"request_id", "id"}}));
 }
 
-TEST(RecalculateRomansPlain, ScaleTypeChangeAloneIsNoTransform) {
+TEST(RecalculateRomansPlain, SameModeWithKeyLinkIsNoTransform) {
     json melodic = key("C", "minor");
     melodic["minorScaleType"] = "melodic";
     json r = parallel({"Ab", "Bb7", "Fm"}, melodic, "minor");
@@ -210,6 +160,8 @@ TEST(RecalculateRomansPlain, ScaleTypeChangeAloneIsNoTransform) {
     // Numbered in the melodic scale, where A-flat and B-flat are lowered degrees.
     EXPECT_EQ(field(payload, "roman"), (std::vector<std::string>{"\u266DVI", "\u266DVII7", "iv"}));
     EXPECT_EQ(payload.at("chords").at(0).at("degree"), 0);
+    EXPECT_EQ(field(payloadOf(parallel({"A#7", "Dm7"}, key("C", "major"), "major")), "symbol"),
+              (std::vector<std::string>{"A#7", "Dm7"}));
 }
 
 TEST(RecalculateRomansPlain, RespellingUsesTheKeyAndPreference) {
@@ -281,11 +233,6 @@ TEST(RecalculateRomansParallel, NonChordToneBassMovesAlongTheScale) {
     EXPECT_EQ(overSixth->bass, std::optional<PitchClass>(8));
     // B is the third of G: the new G chord keeps its own third.
     EXPECT_EQ(chords[2].at("bass"), "B");
-}
-
-TEST(RecalculateRomansParallel, SameModeWithKeyLinkIsNoTransform) {
-    const json payload = payloadOf(parallel({"A#7", "Dm7"}, key("C", "major"), "major"));
-    EXPECT_EQ(field(payload, "symbol"), (std::vector<std::string>{"A#7", "Dm7"}));
 }
 
 }  // namespace
