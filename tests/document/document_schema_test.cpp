@@ -118,6 +118,7 @@ TEST(ReadSchemaVersion, ObjectsMembersAndErrors) {
 TEST(ReadSchemaVersion, OutOfRangeNumbersNeverWrapOntoARealVersion) {
     EXPECT_EQ(readSchemaVersion(json{{"schemaVersion", 4294967299ULL}}, 0), 2147483647);  // 2^32 + 3
     EXPECT_EQ(readSchemaVersion(json{{"schemaVersion", -4294967293LL}}, 0), -2147483647 - 1);
+    EXPECT_EQ(readSchemaVersion(json{{"schemaVersion", json(std::int64_t{4294967299})}}, 0), 2147483647);
     EXPECT_EQ(readSchemaVersion(json{{"schemaVersion", 1e40}}, 0), 2147483647);
     EXPECT_EQ(readSchemaVersion(json{{"schemaVersion", -1e40}}, 0), -2147483647 - 1);
 }
