@@ -119,7 +119,7 @@ TEST(ChordRendering, MajorTriadIsWrittenWithMaj) {
 }
 
 TEST(ChordRendering, SimplifyChangesOnlyTheDisplaySymbol) {
-    // Fb in C-flat-free context: the lowered fourth degree of C major.
+    // E forced onto the fourth degree of C major is spelled Fb.
     const auto fb = renderChordInKey(RomanChord{4, "7", std::nullopt, ""}, kCMajorContext, true,
                                      {}, DegreeHint{3, std::nullopt});
     ASSERT_TRUE(fb.has_value());
