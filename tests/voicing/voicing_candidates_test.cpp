@@ -1,6 +1,8 @@
 // Candidate enumeration against brute-force oracles, widening, caching and failures.
 #include "voicing/voicing_candidates.h"
 
+#include "theory/chord_quality_table.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -382,6 +384,44 @@ TEST(CandidateGeneration, PitchClassesPutTheBassFirst) {
     EXPECT_EQ(voicerChordPitchClasses(chordOf("C/E")), (std::vector<std::uint8_t>{4, 0, 7}));
     EXPECT_EQ(voicerChordPitchClasses(chordOf("C/D")), (std::vector<std::uint8_t>{2, 0, 4, 7}));
     EXPECT_EQ(voicerChordPitchClasses(chordOf("A7")), (std::vector<std::uint8_t>{9, 1, 4, 7}));
+}
+
+}  // namespace
+}  // namespace quillex
+
+namespace quillex {
+namespace {
+
+// Every quality of the vocabulary on every root.
+TEST(CandidateGenerationExhaustive, EveryQualityOnEveryRootHoldsEachPitchClass) {
+    VoicerPortCacheState cache;
+    for (const auto& [name, intervals] : canonicalQualityTable()) {
+        for (PitchClass root = 0; root < 12; ++root) {
+            const Chord chord = makeChord(root, ChordQuality{name, intervals}, std::nullopt, "");
+            const std::vector<std::uint8_t> pcs = voicerChordPitchClasses(chord);
+            ASSERT_FALSE(pcs.empty());
+            EXPECT_EQ(pcs.front(), root);
+            EXPECT_TRUE(std::is_sorted(pcs.begin() + 1, pcs.end()));
+            std::set<int> expected{root};
+            for (const std::int32_t i : intervals) expected.insert(((root + i) % 12 + 12) % 12);
+            EXPECT_EQ(std::set<int>(pcs.begin(), pcs.end()), expected) << name;
+            EXPECT_EQ(pcs.size(), expected.size()) << name;
+
+            VoicerOptions options;  // closed: exactly one note per pitch class
+            const CandidateResult result = generateCandidateVoicings(chord, options, cache, std::nullopt);
+            ASSERT_FALSE(result.list->empty()) << name << " on " << int(root);
+            for (const CandidateVoicing& v : *result.list) {
+                ASSERT_EQ(v.size(), expected.size()) << name;
+                EXPECT_EQ(v.front() % 12, root) << name;
+                EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
+                std::set<int> got;
+                for (const std::int32_t note : v) got.insert(note % 12);
+                EXPECT_EQ(got, expected) << name;
+                EXPECT_GE(v.front(), 36);
+                EXPECT_LE(v.back(), 83);
+            }
+        }
+    }
 }
 
 }  // namespace

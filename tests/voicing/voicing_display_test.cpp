@@ -99,5 +99,27 @@ TEST(DisplaySpelling, KeySpellingOfABassNote) {
     EXPECT_FALSE(spellChordForDisplay(4, keyOf(0, ""), true, std::nullopt).has_value());
 }
 
+TEST(DisplaySpelling, EveryPitchClassInEveryKeyNamesThatPitchClass) {
+    const std::pair<PitchClass, const char*> roots[] = {{0, "C"},  {1, "Db"}, {1, "C#"}, {2, "D"},  {3, "Eb"},
+                                                        {4, "E"},  {5, "F"},  {6, "F#"}, {6, "Gb"}, {7, "G"},
+                                                        {8, "Ab"}, {9, "A"},  {10, "Bb"}, {11, "B"}, {11, "Cb"}};
+    for (const auto& [root, token] : roots) {
+        for (const bool minor : {false, true}) {
+            for (PitchClass pc = 0; pc < 12; ++pc) {
+                for (const bool simplify : {false, true}) {
+                    const auto name = spellChordForDisplay(pc, keyOf(root, token, minor), simplify, std::nullopt);
+                    ASSERT_TRUE(name.has_value()) << token << " " << int(pc);
+                    EXPECT_EQ(parseKeyRoot(*name), pc) << *name;
+                    if (simplify) {
+                        EXPECT_TRUE(*name != "Cb" && *name != "Fb" && *name != "E#" && *name != "B#" &&
+                                    name->find("bb") == std::string::npos && name->find("##") == std::string::npos)
+                            << *name;
+                    }
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quillex
