@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "host/diagnostic_trace.h"
+
 namespace quillex {
 namespace {
 
@@ -154,6 +156,33 @@ TEST(PlanAutoVoiceLeading, LastAnchorComesBackExactly) {
     const auto result = planAutoVoiceLeading(slots, false, nullptr);
     EXPECT_EQ(midiOf(result[2]), (std::vector<std::int32_t>{43, 53, 59, 64}));
     EXPECT_FALSE(result[1].empty());
+}
+
+std::vector<std::string> prefixesOfSolves(const std::vector<VoicingSlot>& slots, VoicerPort& port) {
+    resetDiagnosticTrace();
+    setDiagnosticTraceEnabled(true);
+    planAutoVoiceLeading(slots, false, &port);
+    std::vector<std::string> prefixes;
+    for (const std::string& line : diagnosticTraceLines()) {
+        const auto at = line.find(" prefix=");
+        prefixes.push_back(line.substr(at + 8, line.find(' ', at + 1) - at - 8));
+    }
+    resetDiagnosticTrace();
+    return prefixes;
+}
+
+TEST(PlanAutoVoiceLeading, PortReusesOneSegmentButNotTwo) {
+    VoicerPort port;
+    const std::vector<VoicingSlot> one{slot("C"), slot("Am"), slot("F"), slot("G7")};
+    EXPECT_EQ(prefixesOfSolves(one, port), (std::vector<std::string>{"0"}));
+    EXPECT_EQ(prefixesOfSolves(one, port), (std::vector<std::string>{"4"}));
+
+    const std::vector<VoicingSlot> two{slot("C"), slot("Am"), manual("G7", {43, 53, 59, 64}), slot("Em")};
+    // The first segment shares its options and its two leading chords with
+    // the previous solve.
+    EXPECT_EQ(prefixesOfSolves(two, port), (std::vector<std::string>{"2", "0"}));
+    EXPECT_EQ(prefixesOfSolves(two, port), (std::vector<std::string>{"0", "0"}))
+        << "each segment overwrites the other's solve";
 }
 
 }  // namespace
