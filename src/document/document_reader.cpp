@@ -2,7 +2,6 @@
 #include "document/document_reader.h"
 
 #include <cmath>
-#include <limits>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
