@@ -92,8 +92,6 @@ constexpr std::array<double, 12> kToneWeight = {2.4, 0.45, 0.45, 2.0, 2.0, 0.6,
 
 // ---- Helpers
 
-int mod12(std::int64_t value) { return static_cast<int>(((value % 12) + 12) % 12); }
-
 bool inClasses(int cls, std::initializer_list<int> classes) {
     return std::find(classes.begin(), classes.end(), cls) != classes.end();
 }
@@ -127,21 +125,21 @@ std::vector<ChordFacts> chordFacts(const std::vector<WeightedChord>& chords) {
     facts.reserve(chords.size());
     for (const WeightedChord& chord : chords) {
         ChordFacts f;
-        f.root = mod12(chord.root);
-        f.bass = chord.bass ? mod12(*chord.bass) : -1;
+        f.root = reducePitchClass(chord.root);
+        f.bass = chord.bass ? reducePitchClass(*chord.bass) : -1;
         f.cls = qualityFunctionClass(chord.quality);
         f.majorSeventh = isMajorSeventhQuality(chord.quality);
         f.melodicTonicQuality = isMelodicTonicQuality(chord.quality);
         f.weight = chord.weight;
-        for (int keyRoot = 0; keyRoot < 12; ++keyRoot) f.relTo[keyRoot] = static_cast<std::int8_t>(mod12(f.root - keyRoot));
+        for (int keyRoot = 0; keyRoot < 12; ++keyRoot) f.relTo[keyRoot] = static_cast<std::int8_t>(reducePitchClass(f.root - keyRoot));
         const std::vector<std::int32_t>& intervals = qualityIntervals(chord.quality);
         f.tones.reserve(intervals.size());
         for (std::int32_t interval : intervals) {
-            const auto residue = static_cast<std::uint8_t>(mod12(interval));
+            const auto residue = static_cast<std::uint8_t>(reducePitchClass(interval));
             const double toneWeight = kToneWeight[residue];
             f.tones.push_back(ToneFit{residue, 0.35 * toneWeight * f.weight, 1.15 * toneWeight * f.weight});
         }
-        if (!facts.empty()) facts.back().stepToNext = mod12(f.root - facts.back().root);
+        if (!facts.empty()) facts.back().stepToNext = reducePitchClass(f.root - facts.back().root);
         facts.push_back(std::move(f));
     }
     return facts;
@@ -213,7 +211,7 @@ struct KeyFacts {
 KeyFacts keyFacts(const MusicalKey& key) {
     KeyFacts k;
     k.key = key;
-    k.root = mod12(key.root);
+    k.root = reducePitchClass(key.root);
     k.minor = key.isMinor();
     k.melodic = key.isMelodicMinor();
     const auto kind = static_cast<std::size_t>(scaleKindOf(key));
@@ -512,7 +510,7 @@ std::uint8_t inferMinorScaleType(const MusicalKey& key, const std::vector<KeyInf
         const std::string_view q = chord.quality;
         // A parsed major triad is "maj"; the empty text means the same.
         const bool majorTriad = q.empty() || q == "maj";
-        switch (degreeOfChordRoot(key, static_cast<PitchClass>(mod12(chord.root)))) {
+        switch (degreeOfChordRoot(key, static_cast<PitchClass>(reducePitchClass(chord.root)))) {
             case 1:
                 if (any(q, {"mM7", "mMaj7", "mM9", "mMaj9"})) melodic += 3;
                 else if (any(q, {"m", "m7", "m6", "m69", "madd9"})) natural += 1;

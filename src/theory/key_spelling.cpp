@@ -1,7 +1,6 @@
 // Letter-true note spelling in a key: key context, spelling preference and options, chord symbols in a key.
 #include "theory/key_spelling.h"
 
-#include <cctype>
 #include <cstdlib>
 
 #include <nlohmann/json.hpp>
@@ -17,17 +16,6 @@ constexpr std::string_view kPreferenceExpected =
     "Invalid spellingPreference: expected \"fifths\", \"flats\", or \"sharps\"";
 constexpr std::string_view kSimplifyExpected = "Invalid simplifyAccidentals: expected boolean";
 
-PitchClass wrapPitchClass(std::int64_t value) {
-    const std::int64_t r = value % 12;
-    return static_cast<PitchClass>(r < 0 ? r + 12 : r);
-}
-
-std::int32_t wrapToTritone(std::int32_t value) {
-    while (value > 6) value -= 12;
-    while (value < -6) value += 12;
-    return value;
-}
-
 bool hasNoteLetter(std::string_view spelling) {
     return !spelling.empty() && noteLetterIndex(static_cast<std::uint8_t>(spelling[0])) >= 0;
 }
@@ -36,7 +24,7 @@ bool hasNoteLetter(std::string_view spelling) {
 std::optional<AlteredDegree> alteredDegreeOnIndex(const KeyContext& key, PitchClass pitchClass,
                                                   std::int32_t degree) {
     if (degree < 0 || degree > 6) return std::nullopt;
-    const std::int32_t rel = wrapPitchClass(std::int64_t{pitchClass} - key.key.root);
+    const std::int32_t rel = reducePitchClass(std::int64_t{pitchClass} - key.key.root);
     return AlteredDegree{degree, wrapToTritone(rel - scaleIntervalsOf(key.key)[degree]), true};
 }
 
@@ -53,9 +41,10 @@ std::string_view spellingPreferenceName(SpellingPreference preference) {
 
 std::string rootSpellingToken(std::string_view text) {
     if (text.empty()) return {};
-    const char letter =
-        static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-    if (letter < 'A' || letter > 'G') return {};
+    // ASCII-only: bytes of multi-byte characters must never be case-mapped.
+    const std::int32_t letterIndex = noteLetterIndex(static_cast<std::uint8_t>(text[0]));
+    if (letterIndex < 0) return {};
+    const char letter = noteLetters[static_cast<std::size_t>(letterIndex)];
     std::string token(1, letter);
     if (text.size() > 1 && (text[1] == 'b' || text[1] == '#')) {
         const char accidental = text[1];
@@ -76,7 +65,7 @@ std::string spellPitchClassOnLetter(PitchClass pitchClass, std::string_view toke
     if (!hasNoteLetter(token)) return {};
     const std::int32_t letterIndex = noteLetterIndex(static_cast<std::uint8_t>(token[0]));
     const std::int32_t d =
-        wrapToTritone(std::int32_t{wrapPitchClass(pitchClass)} - naturalPitchClasses[letterIndex]);
+        wrapToTritone(std::int32_t{reducePitchClass(pitchClass)} - naturalPitchClasses[letterIndex]);
     std::string name(1, noteLetters[letterIndex]);
     name.append(static_cast<std::size_t>(std::abs(d)), d > 0 ? '#' : 'b');
     return name;
@@ -137,7 +126,7 @@ SpellingOptions resolveSpellingOptions(SpellingPreference preference, bool simpl
         options.preferFlats = false;
     } else {
         options.preferFlats =
-            defaultNoteNames[wrapPitchClass(keyRoot)].find('b') != std::string_view::npos;
+            defaultNoteNames[reducePitchClass(keyRoot)].find('b') != std::string_view::npos;
     }
     return options;
 }
@@ -158,7 +147,7 @@ std::optional<std::string> spellAlteredDegree(const KeyContext& key, std::int32_
     if (degree < 0 || degree > 6 || !hasNoteLetter(key.rootSpelling)) return std::nullopt;
     const std::int32_t keyLetter = noteLetterIndex(static_cast<std::uint8_t>(key.rootSpelling[0]));
     const char letter[2] = {noteLetters[(keyLetter + degree) % 7], '\0'};
-    const PitchClass pitchClass = wrapPitchClass(std::int64_t{key.key.root} +
+    const PitchClass pitchClass = reducePitchClass(std::int64_t{key.key.root} +
                                                  scaleIntervalsOf(key.key)[degree] + alteration);
     return spellPitchClassOnLetter(pitchClass, letter);
 }
@@ -166,7 +155,7 @@ std::optional<std::string> spellAlteredDegree(const KeyContext& key, std::int32_
 AlteredDegree nearestAlteredDegree(const KeyContext& key, PitchClass pitchClass,
                                    SpellingOptions options) {
     if (!hasNoteLetter(key.rootSpelling)) return {};
-    const std::int32_t rel = wrapPitchClass(std::int64_t{pitchClass} - key.key.root);
+    const std::int32_t rel = reducePitchClass(std::int64_t{pitchClass} - key.key.root);
     const ScaleIntervals& scale = scaleIntervalsOf(key.key);
     for (std::int32_t d = 0; d < 7; ++d) {
         if (scale[d] == rel) return {d, 0, true};

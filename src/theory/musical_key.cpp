@@ -36,19 +36,6 @@ constexpr DiatonicQualityList kDiatonicQualityLists[3][3] = {
     },
 };
 
-// Reduces any (64-bit) offset to 0..11.
-PitchClass wrapPitchClass(std::int64_t value) {
-    const std::int64_t r = value % 12;
-    return static_cast<PitchClass>(r < 0 ? r + 12 : r);
-}
-
-// Brings a semitone difference into -6..6.
-std::int32_t wrapToTritone(std::int32_t value) {
-    while (value > 6) value -= 12;
-    while (value < -6) value += 12;
-    return value;
-}
-
 std::int32_t accidentalSum(std::string_view accidentals) {
     std::int32_t sum = 0;
     for (char c : accidentals) {
@@ -94,7 +81,7 @@ const DiatonicQualityList& diatonicQualityList(ScaleKind kind, DiatonicChordSize
 }
 
 int scaleDegreeOf(const MusicalKey& key, PitchClass pitchClass) {
-    const std::int32_t rel = wrapPitchClass(std::int64_t{pitchClass} - key.root);
+    const std::int32_t rel = reducePitchClass(std::int64_t{pitchClass} - key.root);
     const ScaleIntervals& scale = scaleIntervalsOf(key);
     for (int i = 0; i < 7; ++i) {
         if (scale[i] == rel) return i + 1;
@@ -110,7 +97,7 @@ DiatonicChord diatonicChordOfDegree(const MusicalKey& key, std::int32_t degree, 
         return chord;
     }
     const ScaleKind kind = scaleKindOf(key);
-    chord.root = wrapPitchClass(std::int64_t{key.root} + scaleIntervals(kind)[degree - 1]);
+    chord.root = reducePitchClass(std::int64_t{key.root} + scaleIntervals(kind)[degree - 1]);
     const auto size = seventh ? DiatonicChordSize::Seventh : DiatonicChordSize::Triad;
     chord.quality = std::string(diatonicQualityList(kind, size)[degree - 1]);
     return chord;
@@ -130,7 +117,7 @@ std::vector<DiatonicChord> diatonicChordsOfKey(const MusicalKey& key, std::uint8
     std::vector<DiatonicChord> chords;
     chords.reserve(7);
     for (int i = 0; i < 7; ++i) {
-        chords.push_back({wrapPitchClass(std::int64_t{key.root} + scale[i]),
+        chords.push_back({reducePitchClass(std::int64_t{key.root} + scale[i]),
                           std::string(qualities[i]), i + 1, {}});
     }
     return chords;
@@ -139,7 +126,7 @@ std::vector<DiatonicChord> diatonicChordsOfKey(const MusicalKey& key, std::uint8
 int degreeOfChordRoot(const MusicalKey& key, PitchClass pitchClass) {
     if (const int degree = scaleDegreeOf(key, pitchClass); degree != 0) return degree;
     if (key.isMinor()) {
-        const PitchClass rel = wrapPitchClass(std::int64_t{pitchClass} - key.root);
+        const PitchClass rel = reducePitchClass(std::int64_t{pitchClass} - key.root);
         if (rel == 9) return 6;
         if (rel == 11) return 7;
     }
@@ -147,7 +134,7 @@ int degreeOfChordRoot(const MusicalKey& key, PitchClass pitchClass) {
 }
 
 bool keyPrefersFlatsByDefault(const MusicalKey& key) {
-    switch (wrapPitchClass(key.root)) {
+    switch (reducePitchClass(key.root)) {
         case 1: case 8: return !key.isMinor();
         case 0: case 2: case 7: return key.isMinor();
         case 3: case 5: case 10: return true;
@@ -159,7 +146,7 @@ int keyRootLetterIndex(const MusicalKey& key, bool preferFlats) {
     // Letter below (sharp spelling) and letter above (flat spelling) per root.
     constexpr int kSharpLetter[12] = {0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6};
     constexpr int kFlatLetter[12] = {0, 1, 1, 2, 2, 3, 4, 4, 5, 5, 6, 6};
-    const PitchClass root = wrapPitchClass(key.root);
+    const PitchClass root = reducePitchClass(key.root);
     return preferFlats ? kFlatLetter[root] : kSharpLetter[root];
 }
 
@@ -170,8 +157,8 @@ std::string spellScaleDegreeNote(const MusicalKey& key, std::int32_t degree,
     const bool flats = preferFlats.value_or(keyPrefersFlatsByDefault(key));
     const int letterIndex = (keyRootLetterIndex(key, flats) + degree - 1) % 7;
     const PitchClass pitch =
-        wrapPitchClass(std::int64_t{key.root} + scaleIntervalsOf(key)[degree - 1]);
-    const int difference = wrapPitchClass(std::int64_t{pitch} - naturalPitchClasses[letterIndex]);
+        reducePitchClass(std::int64_t{key.root} + scaleIntervalsOf(key)[degree - 1]);
+    const int difference = reducePitchClass(std::int64_t{pitch} - naturalPitchClasses[letterIndex]);
     std::string name(1, noteLetters[letterIndex]);
     switch (difference) {
         case 1: name += "#"; break;
@@ -186,7 +173,7 @@ std::string spellScaleDegreeNote(const MusicalKey& key, std::int32_t degree,
 std::optional<DegreeSpelling> spellPitchClassOnDegree(const MusicalKey& key, std::int32_t degree,
                                                       PitchClass pitchClass, bool preferFlats) {
     if (degree < 1 || degree > 7) return std::nullopt;
-    const std::int32_t rel = wrapPitchClass(std::int64_t{pitchClass} - key.root);
+    const std::int32_t rel = reducePitchClass(std::int64_t{pitchClass} - key.root);
     const std::int32_t offset = wrapToTritone(rel - scaleIntervalsOf(key)[degree - 1]);
     const std::string degreeName = spellScaleDegreeNote(key, degree, preferFlats, false);
     if (degreeName.empty()) return std::nullopt;
@@ -217,7 +204,7 @@ std::string spellPitchClassInKey(const MusicalKey& key, PitchClass pitchClass,
         auto candidate = spellPitchClassOnDegree(key, degree, pitchClass, flats);
         if (candidate && (!best || rank(*candidate) < rank(*best))) best = std::move(candidate);
     }
-    std::string name = best ? best->name : std::string(pitchClassName(wrapPitchClass(pitchClass), flats));
+    std::string name = best ? best->name : std::string(pitchClassName(reducePitchClass(pitchClass), flats));
     return simplificationAsked(simplifyAccidentals) ? simplifyNoteName(name) : name;
 }
 
@@ -228,16 +215,16 @@ std::string spellChordToneInKey(const MusicalKey& key, const Chord& chord, Pitch
     const std::int32_t rootLetter =
         std::max<std::int32_t>(0, noteLetterIndex(rootName.empty() ? 'C' : rootName[0]));
     const std::vector<std::int32_t>& intervals = qualityIntervals(chord.quality);
-    std::int32_t interval = wrapPitchClass(std::int64_t{pitchClass} - chord.root);
+    std::int32_t interval = reducePitchClass(std::int64_t{pitchClass} - chord.root);
     for (std::int32_t candidate : intervals) {
-        if (wrapPitchClass(std::int64_t{chord.root} + candidate) == wrapPitchClass(pitchClass)) {
+        if (reducePitchClass(std::int64_t{chord.root} + candidate) == reducePitchClass(pitchClass)) {
             interval = candidate;
             break;
         }
     }
     const int letterIndex = (rootLetter + chordToneDegreeOfInterval(chord.quality, interval)) % 7;
     const std::int32_t alteration =
-        wrapToTritone(std::int32_t{wrapPitchClass(pitchClass)} - naturalPitchClasses[letterIndex]);
+        wrapToTritone(std::int32_t{reducePitchClass(pitchClass)} - naturalPitchClasses[letterIndex]);
     std::string name = letterWithAccidentals(noteLetters[letterIndex], alteration);
     return simplificationAsked(simplifyAccidentals) ? simplifyNoteName(name) : name;
 }

@@ -18,13 +18,8 @@ bool figureIsPlain(std::string_view text, std::string_view figure, std::string_v
     return at == 0 || blocked.find(text[at - 1]) == std::string_view::npos;
 }
 
-PitchClass wrap(std::int64_t value) {
-    const std::int64_t r = value % 12;
-    return static_cast<PitchClass>(r < 0 ? r + 12 : r);
-}
-
 std::optional<BassToneRole> roleOfInterval(std::int32_t interval, std::string_view qualityName) {
-    switch (wrap(interval)) {
+    switch (reducePitchClass(interval)) {
         case 0: return BassToneRole::Root;
         case 3: case 4: return BassToneRole::Third;
         case 6: case 7: case 8: return BassToneRole::Fifth;
@@ -97,7 +92,7 @@ std::string parallelModeQuality(std::string_view text, const MusicalKey& oldKey,
 
 std::optional<BassToneRole> bassChordTone(const Chord& chord, PitchClass bass) {
     for (std::int32_t interval : chord.intervals) {
-        if (wrap(std::int64_t{chord.root} + interval) == wrap(bass)) {
+        if (reducePitchClass(std::int64_t{chord.root} + interval) == reducePitchClass(bass)) {
             return roleOfInterval(interval, chord.quality);
         }
     }
@@ -108,7 +103,7 @@ std::optional<PitchClass> chordToneOfRole(PitchClass root, std::string_view text
     const std::optional<ChordQuality> q = lookupChordQuality(text);
     if (!q) return std::nullopt;
     for (std::int32_t interval : q->intervals) {
-        if (roleOfInterval(interval, q->name) == role) return wrap(std::int64_t{root} + interval);
+        if (roleOfInterval(interval, q->name) == role) return reducePitchClass(std::int64_t{root} + interval);
     }
     return std::nullopt;
 }

@@ -42,7 +42,7 @@ std::optional<PitchClass> parseKeyRoot(std::string_view text) {
       return std::nullopt;
     }
   }
-  return static_cast<PitchClass>(((sum % 12) + 12) % 12);
+  return reducePitchClass(sum);
 }
 
 std::string_view pitchClassName(PitchClass pitchClass, bool flat) {
@@ -67,9 +67,19 @@ bool startsWithNoteLetter(std::string_view text) {
   return !text.empty() && noteLetterIndex(static_cast<std::uint8_t>(text[0])) != -1;
 }
 
+PitchClass reducePitchClass(std::int64_t semitones) {
+  return static_cast<PitchClass>(((semitones % 12) + 12) % 12);
+}
+
+std::int32_t wrapToTritone(std::int32_t semitones) {
+  std::int32_t r = semitones % 12;
+  if (r > 6) r -= 12;
+  if (r < -6) r += 12;
+  return r;
+}
+
 PitchClass transposePitchClass(PitchClass pitchClass, std::int32_t offset) {
-  const std::int64_t sum = static_cast<std::int64_t>(pitchClass) + offset;
-  return static_cast<PitchClass>(((sum % 12) + 12) % 12);
+  return reducePitchClass(static_cast<std::int64_t>(pitchClass) + offset);
 }
 
 }  // namespace quillex

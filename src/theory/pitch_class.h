@@ -36,6 +36,12 @@ std::int32_t noteLetterIndex(std::uint8_t character);
 
 bool startsWithNoteLetter(std::string_view text);
 
+// The non-negative remainder of any semitone count modulo 12.
+PitchClass reducePitchClass(std::int64_t semitones);
+
+// A semitone difference brought into -6..6 by whole octaves (+6 stays +6).
+std::int32_t wrapToTritone(std::int32_t semitones);
+
 // (pitchClass + offset) reduced to 0..11 for any offset.
 PitchClass transposePitchClass(PitchClass pitchClass, std::int32_t offset);
 

@@ -22,12 +22,6 @@ bool hasNoteLetter(std::string_view spelling) {
     return !spelling.empty() && noteLetterIndex(static_cast<std::uint8_t>(spelling[0])) >= 0;
 }
 
-std::int32_t wrapToTritone(std::int32_t value) {
-    while (value > 6) value -= 12;
-    while (value < -6) value += 12;
-    return value;
-}
-
 }  // namespace
 
 std::string romanQualitySuffix(std::string_view quality) {

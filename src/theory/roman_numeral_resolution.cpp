@@ -23,11 +23,6 @@ constexpr std::array<std::pair<std::string_view, std::int32_t>, 14> kRomanNumera
     {"i", 1}, {"ii", 2}, {"iii", 3}, {"iv", 4}, {"v", 5}, {"vi", 6}, {"vii", 7},
 }};
 
-PitchClass wrapPitchClass(std::int64_t value) {
-    const std::int64_t r = value % 12;
-    return static_cast<PitchClass>(r < 0 ? r + 12 : r);
-}
-
 std::int32_t saturateToInt32(std::int64_t value) {
     constexpr std::int64_t lo = std::numeric_limits<std::int32_t>::min();
     constexpr std::int64_t hi = std::numeric_limits<std::int32_t>::max();
@@ -112,9 +107,9 @@ std::optional<RomanToken> parseRomanToken(std::string_view text) {
 
 PitchClass rootOfAlteredDegree(const MusicalKey& key, std::int32_t degree, std::int32_t alteration,
                                bool seventh) {
-    if (degree < 1 || degree > 7) return wrapPitchClass(key.root);
+    if (degree < 1 || degree > 7) return reducePitchClass(key.root);
     const DiatonicChord chord = diatonicChordOfDegree(key, degree, seventh);
-    return wrapPitchClass(std::int64_t{chord.root} + alteration);
+    return reducePitchClass(std::int64_t{chord.root} + alteration);
 }
 
 std::optional<RomanChord> romanNumeralToChord(std::string_view text, const MusicalKey& key) {
