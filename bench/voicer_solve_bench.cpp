@@ -19,7 +19,7 @@ AvlSegment progression(std::size_t length, VoicingStyle style, std::string_view 
     for (std::size_t i = 0; i < length; ++i) {
         std::string_view symbol = kRich[(i * 7 + i / 3) % std::size(kRich)];
         if (i + 1 == length && !lastSymbol.empty()) symbol = lastSymbol;
-        slots[i].chord = *parseChordSymbol(symbol);
+        slots[i].chord = parseChordSymbol(symbol).value();
         slots[i].style = style;
     }
     AnchorNotes anchors;
