@@ -358,8 +358,17 @@ TEST(VoicerSolveReuse, UnchangedProgressionReusesEveryPosition) {
     VoicerSolveStats stats;
     VoicerSolveSettings settings;
     settings.stats = &stats;
+    clearAvlDebugLines();
+    setAvlDebugEnabled(true);
     EXPECT_EQ(voicerSolve(s.chords, s.options, s.fixed, &port, settings), first);
+    const std::vector<std::string> debug = takeAvlDebugLines();
+    setAvlDebugEnabled(false);
     EXPECT_EQ(stats.reusedPrefix, s.chords.size());
+    ASSERT_EQ(debug.size(), s.chords.size() + 2);
+    const std::string expectedTail =
+        " raw=" + std::to_string(port.previousCandidates[1]->size()) + " cache=retained";
+    EXPECT_EQ(debug[1].substr(debug[1].size() - expectedTail.size()), expectedTail);
+    EXPECT_EQ(debug[1].rfind("AVL chord[1] " + formatChordSymbol(s.chords[1]) + " unique=", 0), 0u);
     const std::vector<std::string> lines = diagnosticTraceLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind("voicer_solve chords=5 gen_ms=", 0), 0u);
