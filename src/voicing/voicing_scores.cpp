@@ -7,14 +7,13 @@
 #include <cstdlib>
 #include <limits>
 
+#include "theory/pitch_class.h"
 #include "theory/quality_family.h"
 
 namespace quillex {
 namespace {
 
 constexpr int kPartials = 11;
-
-std::int32_t mod12(std::int64_t v) { return static_cast<std::int32_t>(((v % 12) + 12) % 12); }
 
 double computePartialFrequency(std::int32_t note, int k) {
     const double pitch = std::round((note + 12.0 * std::log2(k + 1.0)) * 1e6) / 1e6;
@@ -244,10 +243,10 @@ auto withAlignment(std::span<const std::int32_t> previous, std::span<const std::
 
 ChordScoreFacts chordScoreFacts(const Chord& chord) {
     ChordScoreFacts facts;
-    facts.root = mod12(chord.root);
-    if (chord.bass) facts.slashBass = mod12(*chord.bass);
+    facts.root = reducePitchClass(chord.root);
+    if (chord.bass) facts.slashBass = reducePitchClass(*chord.bass);
     for (const std::int32_t interval : chord.intervals) {
-        const std::int32_t r = mod12(interval);
+        const std::int32_t r = reducePitchClass(interval);
         if (r == 6 || r == 7 || r == 8) facts.hasFifth = true;
     }
     const ChordToneSet tones = chordToneDegrees(ChordQuality{chord.quality, chord.intervals});
@@ -256,7 +255,7 @@ ChordScoreFacts chordScoreFacts(const Chord& chord) {
         const std::uint8_t d = tone.degree;
         if (d == 11 || d == 13 || d == 14 || d == 15 || d == 16) {
             facts.lowTensions = static_cast<std::uint16_t>(facts.lowTensions |
-                                                           (1u << mod12(static_cast<std::int64_t>(facts.root) + tone.interval)));
+                                                           (1u << reducePitchClass(static_cast<std::int64_t>(facts.root) + tone.interval)));
         }
     }
     return facts;
@@ -326,8 +325,8 @@ double chordToneRoleCost(const ChordScoreFacts& chord, std::span<const std::int3
         cost += static_cast<double>(o.lowIntervalMin - (static_cast<std::int64_t>(v[1]) - v[0])) * o.lowIntervalWeight;
     }
     if (applies(o.splitFifthWeight, o.splitFifthStyles, o) && !chord.slashBass && n >= 2 &&
-        v[1] <= o.splitFifthCeiling && mod12(static_cast<std::int64_t>(v[0]) - chord.root) == 0 && chord.hasFifth) {
-        const std::int32_t second = mod12(static_cast<std::int64_t>(v[1]) - chord.root);
+        v[1] <= o.splitFifthCeiling && reducePitchClass(static_cast<std::int64_t>(v[0]) - chord.root) == 0 && chord.hasFifth) {
+        const std::int32_t second = reducePitchClass(static_cast<std::int64_t>(v[1]) - chord.root);
         if (second != 6 && second != 7 && second != 8) cost += o.splitFifthWeight;
     }
     if (applies(o.lowClusterWeight, o.lowClusterStyles, o) && n >= 2 && v[1] <= o.lowClusterCeiling &&
@@ -338,14 +337,14 @@ double chordToneRoleCost(const ChordScoreFacts& chord, std::span<const std::int3
         const std::size_t count = static_cast<std::size_t>(
             std::clamp<std::int64_t>(o.lowTensionCount, 0, static_cast<std::int64_t>(n)));
         for (std::size_t i = 0; i < count; ++i) {
-            const std::int32_t pc = mod12(v[i]);
+            const std::int32_t pc = reducePitchClass(v[i]);
             if (((chord.lowTensions >> pc) & 1u) == 0) continue;
             if (i == 0 && chord.slashBass && *chord.slashBass == pc) continue;
             cost += o.lowTensionWeight;
         }
     }
     if (o.allowBassChanges && !chord.slashBass && n >= 1) {
-        const std::int32_t d = mod12(static_cast<std::int64_t>(v[0]) - chord.root);
+        const std::int32_t d = reducePitchClass(static_cast<std::int64_t>(v[0]) - chord.root);
         if (applies(o.inversionWeight, o.inversionStyles, o) && d != 0) cost += o.inversionWeight;
         if (applies(o.bassDegreeWeight, o.bassDegreeStyles, o)) {
             switch (d) {
@@ -415,7 +414,7 @@ double transitionRuleCost(std::span<const std::int32_t> a, std::span<const std::
             cost += o.sameBassWeight;
         }
         if (applies(o.bassOctaveLeapWeight, o.bassOctaveLeapStyles, o) && both &&
-            mod12(a.front()) == mod12(b.front()) &&
+            reducePitchClass(a.front()) == reducePitchClass(b.front()) &&
             std::llabs(static_cast<std::int64_t>(b.front()) - a.front()) >= 12) {
             cost += o.bassOctaveLeapWeight;
         }
@@ -453,7 +452,7 @@ double scoreMove(std::span<const std::int32_t> a, std::span<const std::int32_t> 
         const std::int64_t moveI = static_cast<std::int64_t>(pairs[i].second) - pairs[i].first;
         if (moveI == 0) continue;
         for (std::size_t j = i + 1; j < pairs.size(); ++j) {
-            const std::int32_t interval = mod12(static_cast<std::int64_t>(pairs[j].first) - pairs[i].first);
+            const std::int32_t interval = reducePitchClass(static_cast<std::int64_t>(pairs[j].first) - pairs[i].first);
             if ((interval == 0 || interval == 7) &&
                 static_cast<std::int64_t>(pairs[j].second) - pairs[j].first == moveI) {
                 parallel = true;
@@ -467,7 +466,7 @@ double scoreMove(std::span<const std::int32_t> a, std::span<const std::int32_t> 
     bool parallelOuter = false;
     if (bothWide) {
         const std::int64_t outer = static_cast<std::int64_t>(a.back()) - a.front();
-        const std::int32_t r = mod12(outer);
+        const std::int32_t r = reducePitchClass(outer);
         parallelOuter = (r == 0 || r == 7) && static_cast<std::int64_t>(b.back()) - b.front() == outer &&
                         b.front() != a.front();
     }
