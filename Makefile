@@ -18,7 +18,7 @@ test-release:
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-sanitize:
-	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DQUILLEX_SANITIZE=ON -DQUILLEX_BENCH=OFF
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUILLEX_SANITIZE=ON -DQUILLEX_BENCH=OFF
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
