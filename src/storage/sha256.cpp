@@ -4,6 +4,11 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 namespace quillex {
 
 namespace {
@@ -46,7 +51,10 @@ inline void round(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32
     h = t1 + t2;
 }
 
-void compress(std::array<std::uint32_t, 8>& state, const std::uint8_t* block) {
+using State = std::array<std::uint32_t, 8>;
+using BlockFunction = void (*)(State&, const std::uint8_t*, std::size_t);
+
+void compress(State& state, const std::uint8_t* block) {
     std::uint32_t w[64];
     for (int t = 0; t < 16; ++t) w[t] = loadBigEndian(block + 4 * t);
     for (int t = 16; t < 64; ++t) {
@@ -76,35 +84,112 @@ void compress(std::array<std::uint32_t, 8>& state, const std::uint8_t* block) {
     state[7] += h;
 }
 
-}  // namespace
+void compressPortable(State& state, const std::uint8_t* blocks, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) compress(state, blocks + 64 * i);
+}
 
-void sha256(const void* bytes, std::size_t length, std::uint8_t* output) {
-    std::array<std::uint32_t, 8> state = kInitialHash;
+#if defined(__x86_64__)
+// The same rounds on the processor's SHA extensions. The state lives in two
+// registers as ABEF and CDGH, the order the round instruction expects.
+__attribute__((target("sha,sse4.1,ssse3"))) void compressHardware(State& state, const std::uint8_t* blocks,
+                                                                   std::size_t count) {
+    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
+    __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
+    const __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
+    hgfe = _mm_shuffle_epi32(hgfe, 0x1B);
+    __m128i abef = _mm_alignr_epi8(cdab, hgfe, 8);
+    __m128i cdgh = _mm_blend_epi16(hgfe, cdab, 0xF0);
+
+    for (std::size_t block = 0; block < count; ++block) {
+        const std::uint8_t* data = blocks + 64 * block;
+        const __m128i abefStart = abef;
+        const __m128i cdghStart = cdgh;
+        __m128i words[4];
+        for (int group = 0; group < 16; ++group) {
+            __m128i& current = words[group % 4];
+            if (group < 4) {
+                current = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * group)),
+                                           byteSwap);
+            }
+            __m128i message = _mm_add_epi32(
+                current, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kRoundConstants[4 * group])));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
+            if (group >= 3 && group <= 14) {
+                __m128i& next = words[(group + 1) % 4];
+                next = _mm_add_epi32(next, _mm_alignr_epi8(current, words[(group + 3) % 4], 4));
+                next = _mm_sha256msg2_epu32(next, current);
+            }
+            message = _mm_shuffle_epi32(message, 0x0E);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, message);
+            if (group >= 1 && group <= 12) {
+                __m128i& previous = words[(group + 3) % 4];
+                previous = _mm_sha256msg1_epu32(previous, current);
+            }
+        }
+        abef = _mm_add_epi32(abef, abefStart);
+        cdgh = _mm_add_epi32(cdgh, cdghStart);
+    }
+
+    const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), _mm_blend_epi16(feba, dchg, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), _mm_alignr_epi8(dchg, feba, 8));
+}
+
+bool processorHasShaExtensions() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    const bool ssse3 = (c & (1u << 9)) != 0;
+    const bool sse41 = (c & (1u << 19)) != 0;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    const bool sha = (b & (1u << 29)) != 0;
+    return ssse3 && sse41 && sha;
+}
+#endif
+
+BlockFunction bestBlockFunction() {
+#if defined(__x86_64__)
+    static const BlockFunction chosen = processorHasShaExtensions() ? compressHardware : compressPortable;
+    return chosen;
+#else
+    return compressPortable;
+#endif
+}
+
+void digest(BlockFunction blockFunction, const void* bytes, std::size_t length, std::uint8_t* output) {
+    State state = kInitialHash;
     const auto* in = static_cast<const std::uint8_t*>(bytes);
-    std::uint64_t bitLength = 0;
+    const std::uint64_t bitLength = static_cast<std::uint64_t>(length) * 8;
 
     // Whole blocks straight from the input.
-    while (length >= 64) {
-        compress(state, in);
-        bitLength += 512;
-        in += 64;
-        length -= 64;
-    }
+    const std::size_t wholeBlocks = length / 64;
+    blockFunction(state, in, wholeBlocks);
+    in += 64 * wholeBlocks;
+    length -= 64 * wholeBlocks;
 
-    // The tail in the block buffer, then the padding: 0x80, zeros, the bit length.
-    std::uint8_t block[64] = {};
-    if (length > 0) std::memcpy(block, in, length);
-    bitLength += static_cast<std::uint64_t>(length) * 8;
-    block[length] = 0x80;
-    if (length >= 56) {
-        compress(state, block);
-        std::memset(block, 0, sizeof block);
-    }
-    for (int i = 0; i < 8; ++i) block[63 - i] = static_cast<std::uint8_t>(bitLength >> (8 * i));
-    compress(state, block);
+    // The tail and the padding: 0x80, zeros, the bit length, in one or two blocks.
+    std::uint8_t tail[128] = {};
+    if (length > 0) std::memcpy(tail, in, length);
+    tail[length] = 0x80;
+    const std::size_t tailBlocks = length >= 56 ? 2 : 1;
+    for (int i = 0; i < 8; ++i) tail[64 * tailBlocks - 1 - i] = static_cast<std::uint8_t>(bitLength >> (8 * i));
+    blockFunction(state, tail, tailBlocks);
 
     for (int i = 0; i < 8; ++i) storeBigEndian(output + 4 * i, state[i]);
 }
+
+}  // namespace
+
+void sha256(const void* bytes, std::size_t length, std::uint8_t* output) {
+    digest(bestBlockFunction(), bytes, length, output);
+}
+
+void sha256Portable(const void* bytes, std::size_t length, std::uint8_t* output) {
+    digest(compressPortable, bytes, length, output);
+}
+
+bool sha256UsesHardware() { return bestBlockFunction() != compressPortable; }
 
 std::string toLowerHex(const void* bytes, std::size_t length) {
     static constexpr char kDigits[] = "0123456789abcdef";

@@ -97,3 +97,30 @@ TEST(LowerHex, DigestsAlwaysEncodeToSixtyFourCharacters) {
 
 }  // namespace
 }  // namespace quillex
+
+namespace quillex {
+namespace {
+
+// The processor's SHA instructions, where present, must agree with the
+// portable rounds for every tail length and for many whole blocks.
+TEST(Sha256, HardwareAndPortableBlocksAgree) {
+    std::vector<std::uint8_t> bytes(5000);
+    std::uint32_t seed = 12345;
+    for (auto& b : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        b = static_cast<std::uint8_t>(seed >> 24);
+    }
+    for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{55}, std::size_t{56}, std::size_t{63},
+                               std::size_t{64}, std::size_t{65}, std::size_t{119}, std::size_t{120}, std::size_t{128},
+                               std::size_t{1000}, std::size_t{4999}, std::size_t{5000}}) {
+        std::uint8_t fast[kSha256DigestSize];
+        std::uint8_t portable[kSha256DigestSize];
+        sha256(bytes.data(), length, fast);
+        sha256Portable(bytes.data(), length, portable);
+        EXPECT_EQ(toLowerHex(fast, sizeof fast), toLowerHex(portable, sizeof portable)) << length;
+    }
+    RecordProperty("hardware", sha256UsesHardware() ? "yes" : "no");
+}
+
+}  // namespace
+}  // namespace quillex
