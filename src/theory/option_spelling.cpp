@@ -133,14 +133,7 @@ const OptionSuffixTable& optionSuffixTable() {
         std::unordered_map<std::string, std::int32_t> scores;
         for (const auto& [name, row] : qualityOptionTable()) {
             if (row.supported == 0) continue;
-            QualityOptions options;
-            options.third = row.third;
-            options.fifth = row.fifth;
-            options.seventh = row.seventh;
-            options.ninth = row.ninth;
-            options.eleventh = row.eleventh;
-            options.thirteenth = row.thirteenth;
-            const QualityOptions canonical = canonicalQualityOptions(options);
+            const QualityOptions canonical = canonicalQualityOptions(optionsOfRow(row));
             const std::string key = qualityOptionsKey(canonical);
             const std::int32_t score = preferSuffixSpelling(name, canonical);
             const auto found = scores.find(key);

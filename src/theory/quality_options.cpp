@@ -418,13 +418,7 @@ const QualityOptionTable& qualityOptionTable() {
     return table;
 }
 
-std::optional<QualityOptions> lookupQualityOptions(std::string_view quality) {
-    const auto& table = qualityOptionTable();
-    const auto it = table.find(quality);
-    if (it == table.end() || it->second.supported == 0) {
-        return std::nullopt;
-    }
-    const QualityOptionRow& row = it->second;
+QualityOptions optionsOfRow(const QualityOptionRow& row) {
     QualityOptions options;
     options.third = row.third;
     options.fifth = row.fifth;
@@ -432,6 +426,17 @@ std::optional<QualityOptions> lookupQualityOptions(std::string_view quality) {
     options.ninth = row.ninth;
     options.eleventh = row.eleventh;
     options.thirteenth = row.thirteenth;
+    return options;
+}
+
+std::optional<QualityOptions> lookupQualityOptions(std::string_view quality) {
+    const auto& table = qualityOptionTable();
+    const auto it = table.find(quality);
+    if (it == table.end() || it->second.supported == 0) {
+        return std::nullopt;
+    }
+    const QualityOptionRow& row = it->second;
+    QualityOptions options = optionsOfRow(row);
     options.suffix = std::string(quality);
     return options;
 }

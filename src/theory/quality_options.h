@@ -46,6 +46,9 @@ struct QualityOptionRow {
     bool operator==(const QualityOptionRow&) const = default;
 };
 
+// The row's six degree codes as options, with no bass, alt flag or suffix.
+QualityOptions optionsOfRow(const QualityOptionRow& row);
+
 using QualityOptionTable =
     std::unordered_map<std::string, QualityOptionRow, TextHash, std::equal_to<>>;
 
