@@ -16,10 +16,6 @@ constexpr std::string_view kPreferenceExpected =
     "Invalid spellingPreference: expected \"fifths\", \"flats\", or \"sharps\"";
 constexpr std::string_view kSimplifyExpected = "Invalid simplifyAccidentals: expected boolean";
 
-bool hasNoteLetter(std::string_view spelling) {
-    return !spelling.empty() && noteLetterIndex(static_cast<std::uint8_t>(spelling[0])) >= 0;
-}
-
 // Position of a pitch class forced onto scale-degree index `degree`.
 std::optional<AlteredDegree> alteredDegreeOnIndex(const KeyContext& key, PitchClass pitchClass,
                                                   std::int32_t degree) {
@@ -62,7 +58,7 @@ std::string slashBassSpellingToken(std::string_view chordSymbol) {
 }
 
 std::string spellPitchClassOnLetter(PitchClass pitchClass, std::string_view token) {
-    if (!hasNoteLetter(token)) return {};
+    if (!startsWithNoteLetter(token)) return {};
     const std::int32_t letterIndex = noteLetterIndex(static_cast<std::uint8_t>(token[0]));
     const std::int32_t d =
         wrapToTritone(std::int32_t{reducePitchClass(pitchClass)} - naturalPitchClasses[letterIndex]);
@@ -144,7 +140,7 @@ std::optional<SpellingOptions> readSpellingOptions(const nlohmann::json& request
 
 std::optional<std::string> spellAlteredDegree(const KeyContext& key, std::int32_t degree,
                                               std::int32_t alteration) {
-    if (degree < 0 || degree > 6 || !hasNoteLetter(key.rootSpelling)) return std::nullopt;
+    if (degree < 0 || degree > 6 || !startsWithNoteLetter(key.rootSpelling)) return std::nullopt;
     const std::int32_t keyLetter = noteLetterIndex(static_cast<std::uint8_t>(key.rootSpelling[0]));
     const char letter[2] = {noteLetters[(keyLetter + degree) % 7], '\0'};
     const PitchClass pitchClass = reducePitchClass(std::int64_t{key.key.root} +
@@ -154,7 +150,7 @@ std::optional<std::string> spellAlteredDegree(const KeyContext& key, std::int32_
 
 AlteredDegree nearestAlteredDegree(const KeyContext& key, PitchClass pitchClass,
                                    SpellingOptions options) {
-    if (!hasNoteLetter(key.rootSpelling)) return {};
+    if (!startsWithNoteLetter(key.rootSpelling)) return {};
     const std::int32_t rel = reducePitchClass(std::int64_t{pitchClass} - key.key.root);
     const ScaleIntervals& scale = scaleIntervalsOf(key.key);
     for (std::int32_t d = 0; d < 7; ++d) {

@@ -18,10 +18,6 @@ constexpr std::string_view kFlatSign = "\u266D";
 constexpr std::string_view kHalfDiminishedMark = "\u00F8";
 constexpr std::string_view kDiminishedMark = "\u00B0";
 
-bool hasNoteLetter(std::string_view spelling) {
-    return !spelling.empty() && noteLetterIndex(static_cast<std::uint8_t>(spelling[0])) >= 0;
-}
-
 }  // namespace
 
 std::string romanQualitySuffix(std::string_view quality) {
@@ -39,7 +35,7 @@ std::string romanQualitySuffix(std::string_view quality) {
 
 AlteredDegree locateRootDegree(const Chord& chord, const KeyContext& key,
                                std::string_view rootToken) {
-    if (!hasNoteLetter(rootToken) || !hasNoteLetter(key.rootSpelling)) return {};
+    if (!startsWithNoteLetter(rootToken) || !startsWithNoteLetter(key.rootSpelling)) return {};
     const std::int32_t rel = (std::int32_t{chord.root} % 12 - key.key.root % 12 + 12) % 12;
     const std::int32_t tokenLetter = noteLetterIndex(static_cast<std::uint8_t>(rootToken[0]));
     const std::int32_t keyLetter = noteLetterIndex(static_cast<std::uint8_t>(key.rootSpelling[0]));
@@ -71,7 +67,7 @@ std::optional<std::string> deriveRomanNumeralFromTokens(const Chord& chord, cons
     }
     text += numeral;
     if (chord.bass && *chord.bass != chord.root) {
-        if (!hasNoteLetter(bassToken)) return std::nullopt;
+        if (!startsWithNoteLetter(bassToken)) return std::nullopt;
         text += "/";
         text += spellPitchClassOnLetter(*chord.bass, bassToken);
     }
