@@ -7,14 +7,12 @@
 #include "theory/chord_symbol.h"
 #include "theory/key_spelling.h"
 #include "theory/musical_key.h"
+#include "theory/pitch_class.h"
 #include "theory/roman_numeral_derivation.h"
 #include "theory/roman_numeral_resolution.h"
 
 namespace quillex {
 namespace {
-
-constexpr std::string_view kKeyRootNames[12] = {"C",  "Db", "D",  "Eb", "E",  "F",
-                                                "F#", "G",  "Ab", "A",  "Bb", "B"};
 
 std::optional<std::string> canonicalQuality(std::string_view quality) {
     const auto found = lookupChordQuality(quality.empty() ? std::string_view("maj") : quality);
@@ -57,7 +55,7 @@ std::optional<std::string> checkRomanTokenInAllKeys(std::string_view token) {
             context.key.root = root;
             context.key.mode = variant == 0 ? kMajorMode : kMinorMode;
             context.key.minorScaleType = variant == 2 ? kMelodicMinorScale : kNaturalMinorScale;
-            context.rootSpelling = std::string(kKeyRootNames[root]);
+            context.rootSpelling = std::string(defaultNoteNames[root]);
             const auto chord = romanNumeralToChord(token, context.key);
             if (!chord) return shown + " does not resolve in " + keyName(context);
             if (!canonicalQuality(chord->quality)) {
