@@ -90,11 +90,17 @@ const json* defaultedMember(const json& object, const char* key) {
     return it == object.end() ? nullptr : &*it;
 }
 
-std::optional<bool> readOptionalBool(const json& object, const char* key) {
-    if (!object.is_object()) return std::nullopt;
+// Optional access: a missing member, a null one and a non-object all read as absent.
+const json* presentMember(const json& object, std::string_view key) {
+    if (!object.is_object()) return nullptr;
     const auto it = object.find(key);
-    if (it == object.end() || it->is_null()) return std::nullopt;
-    return it->get<bool>();
+    return it == object.end() || it->is_null() ? nullptr : &*it;
+}
+
+std::optional<bool> readOptionalBool(const json& object, const char* key) {
+    const auto* member = presentMember(object, key);
+    if (!member) return std::nullopt;
+    return member->get<bool>();
 }
 
 bool isEmptySection(const json& value) {
@@ -113,18 +119,16 @@ RhythmEvent readRhythmEvent(const json& value) {
 }  // namespace
 
 std::optional<std::string> readOptionalString(const json& object, std::string_view key) {
-    if (!object.is_object()) return std::nullopt;
-    const auto it = object.find(key);
-    if (it == object.end() || it->is_null()) return std::nullopt;
-    return it->get<std::string>();
+    const auto* member = presentMember(object, key);
+    if (!member) return std::nullopt;
+    return member->get<std::string>();
 }
 
 std::optional<std::int32_t> readOptionalInt(const json& object, std::string_view key,
                                             std::string_view outOfRangeMessage) {
-    if (!object.is_object()) return std::nullopt;
-    const auto it = object.find(key);
-    if (it == object.end() || it->is_null()) return std::nullopt;
-    return toInt32(*it, outOfRangeMessage);
+    const auto* member = presentMember(object, key);
+    if (!member) return std::nullopt;
+    return toInt32(*member, outOfRangeMessage);
 }
 
 ProjectDocument readProjectDocument(const json& value) {
@@ -157,8 +161,7 @@ std::shared_ptr<const ProgressionSection> readProgressionSection(const json& val
     section->slots.reserve(slots->size());
     for (const auto& slot : *slots) section->slots.push_back(readProgressionSlot(slot));
 
-    const auto parseError = value.find("parseError");
-    if (parseError != value.end() && !parseError->is_null()) {
+    if (const auto* parseError = presentMember(value, "parseError")) {
         ProgressionParseError error;
         error.message = requiredString(*parseError, "message");
         for (const auto& entry : parseError->at("errors")) {
@@ -207,8 +210,7 @@ std::shared_ptr<const RhythmSection> readRhythmSection(const json& value) {
     rhythm->swing.mode = requiredString(swing, "mode");
     rhythm->swing.amount = requiredInt(swing, "amount", kRhythmMessage);
 
-    const auto custom = value.find("customPattern");
-    if (custom != value.end() && !custom->is_null()) {
+    if (const auto* custom = presentMember(value, "customPattern")) {
         RhythmCustomPattern pattern;
         pattern.lengthSteps = requiredInt(*custom, "lengthSteps", kRhythmMessage);
         // Walked as the library walks any value: null has no elements, a scalar is one.
@@ -278,8 +280,7 @@ SlotChord readSlotChord(const json& value) {
     chord.symbol = readOptionalString(value, "symbol");
     chord.category = readOptionalString(value, "category");
     chord.roman = readOptionalString(value, "roman");
-    const auto degree = value.find("degree");
-    if (degree != value.end() && !degree->is_null()) chord.degree = degree->get<double>();
+    if (const auto* degree = presentMember(value, "degree")) chord.degree = degree->get<double>();
     if (value.contains("bassNote")) {
         chord.bassNote = readOptionalString(value, "bassNote");
     } else if (value.contains("bass")) {
