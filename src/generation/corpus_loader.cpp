@@ -37,8 +37,8 @@ const ChordTransitionModel& sharedChordTransitionModel() { return mutableChordTr
 CorpusInitStatus corpusInitStatus() { return storedStatus(); }
 
 void ensureCorporaInitialized() {
-    const std::string directory = getOwnModuleDirectory();
-    std::call_once(loadOnce(), [&directory] { initializeRequiredCorpora(directory); });
+    // The module lookup runs only on the first call; later calls just pass the flag.
+    std::call_once(loadOnce(), [] { initializeRequiredCorpora(getOwnModuleDirectory()); });
 }
 
 std::optional<std::size_t> findLastPathSeparator(std::string_view text) {
