@@ -34,11 +34,6 @@ TransposeReply missingKeyContext(const std::string& requestId) {
     return errorReply("Missing key context", requestId, "missing_key_context");
 }
 
-bool holdsString(const json& object, const char* key) {
-    const auto it = object.find(key);
-    return it != object.end() && it->is_string();
-}
-
 MusicalKey makeKey(PitchClass root, bool minor, bool melodic) {
     return MusicalKey{root, minor ? kMinorMode : kMajorMode,
                       melodic ? kMelodicMinorScale : kNaturalMinorScale};

@@ -25,11 +25,6 @@ namespace {
 
 constexpr const char* kReplyType = "diatonic_chords";
 
-bool holdsString(const json& request, const char* key) {
-    const auto it = request.find(key);
-    return it != request.end() && it->is_string();
-}
-
 json missingKeyContext() {
     return json{{"chords", json::array()}, {"error", "Missing key context"}, {"code", "missing_key_context"}};
 }

@@ -42,11 +42,6 @@ BridgeReply chordError(const std::string& message, const std::string& requestId,
     return {kReplyType, attachRequestId(std::move(payload), requestId)};
 }
 
-bool holdsString(const json& object, const char* key) {
-    const auto it = object.find(key);
-    return it != object.end() && it->is_string();
-}
-
 // Present and not one of the two allowed strings.
 bool presentAndNotOneOf(const json& object, const char* key, const char* first, const char* second) {
     const auto it = object.find(key);

@@ -47,6 +47,12 @@ bool readRespellChordSymbols(const json& request, bool fallback) {
     return request.value("respellChordSymbols", json(fallback)).get<bool>();
 }
 
+bool holdsString(const json& object, const char* key) {
+    if (!object.is_object()) return false;
+    const auto it = object.find(key);
+    return it != object.end() && it->is_string();
+}
+
 bool hasOldMinorScaleType(const json& request) {
     return request.is_object() && request.contains("oldMinorScaleType");
 }

@@ -24,6 +24,9 @@ std::int32_t readOctave(const nlohmann::json& request);                 // "octa
 std::string readOldMinorScaleType(const nlohmann::json& request);       // "oldMinorScaleType", "natural"
 bool readRespellChordSymbols(const nlohmann::json& request, bool fallback);
 
+// Whether `object` holds `key` as a string; false for a value that is not an object.
+bool holdsString(const nlohmann::json& object, const char* key);
+
 // Presence of "oldMinorScaleType"; false for a request that is not an object.
 bool hasOldMinorScaleType(const nlohmann::json& request);
 

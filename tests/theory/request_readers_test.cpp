@@ -52,6 +52,15 @@ TEST(RequestReaders, WrongTypesRaiseTheLibraryErrors) {
     EXPECT_EQ(message([] { readKeyObject(json("x"), json::object()); }), testing::libraryValueErrorText(json("x")));
 }
 
+TEST(RequestReaders, HoldsStringOnlyForAStringMemberOfAnObject) {
+    EXPECT_TRUE(holdsString(json{{"root", ""}}, "root"));
+    EXPECT_FALSE(holdsString(json{{"root", 1}}, "root"));
+    EXPECT_FALSE(holdsString(json{{"root", nullptr}}, "root"));
+    EXPECT_FALSE(holdsString(json::object(), "root"));
+    EXPECT_FALSE(holdsString(json::array({"root"}), "root"));
+    EXPECT_FALSE(holdsString(json("root"), "root"));
+}
+
 TEST(RequestReaders, AttachRequestIdOnlyWhenNotEmpty) {
     EXPECT_EQ(attachRequestId(json{{"a", 1}}, ""), (json{{"a", 1}}));
     EXPECT_EQ(attachRequestId(json{{"a", 1}, {"request_id", "old"}}, "new"), (json{{"a", 1}, {"request_id", "new"}}));
