@@ -126,7 +126,7 @@ std::size_t readRoot(std::string_view text, PitchClass* root) {
   const std::int64_t run = static_cast<std::int64_t>(length - 1);
   const std::int64_t sum = naturalPitchClasses[static_cast<std::size_t>(letter)] +
                            (length > 1 && text[1] == 'b' ? -run : run);
-  *root = static_cast<PitchClass>(((sum % 12) + 12) % 12);
+  *root = reducePitchClass(sum);
   return length;
 }
 
@@ -190,15 +190,15 @@ std::optional<ChordParts> parseQualityAndBass(const ChordRootToken& token) {
 Chord makeChord(PitchClass root, const ChordQuality& quality, std::optional<PitchClass> bass,
                 std::string symbol) {
   if (symbol.empty()) {
-    symbol = std::string(sharpNoteNames[root % 12]) + quality.name;
-    if (bass) symbol.append("/").append(sharpNoteNames[*bass % 12]);
+    symbol = std::string(pitchClassName(root, false)) + quality.name;
+    if (bass) symbol.append("/").append(pitchClassName(*bass, false));
   }
   return Chord{root, quality.name, quality.intervals, bass, std::move(symbol)};
 }
 
 std::string formatChordSymbol(const Chord& chord) {
-  std::string text = std::string(flatNoteNames[chord.root % 12]) + chord.quality;
-  if (chord.bass) text.append("/").append(flatNoteNames[*chord.bass % 12]);
+  std::string text = std::string(pitchClassName(chord.root, true)) + chord.quality;
+  if (chord.bass) text.append("/").append(pitchClassName(*chord.bass, true));
   return text;
 }
 

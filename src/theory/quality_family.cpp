@@ -5,6 +5,8 @@
 #include <array>
 #include <string_view>
 
+#include "theory/pitch_class.h"
+
 namespace quillex {
 
 namespace {
@@ -36,8 +38,7 @@ std::uint8_t degreeOfInterval(std::int32_t interval) {
       kDirectDegree[static_cast<std::size_t>(interval)] >= 0) {
     return static_cast<std::uint8_t>(kDirectDegree[static_cast<std::size_t>(interval)]);
   }
-  const std::int32_t pitchClass = ((interval % 12) + 12) % 12;
-  return kPitchClassDegree[static_cast<std::size_t>(pitchClass)];
+  return kPitchClassDegree[reducePitchClass(interval)];
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ std::string romanQualitySuffix(std::string_view quality) {
 AlteredDegree locateRootDegree(const Chord& chord, const KeyContext& key,
                                std::string_view rootToken) {
     if (!startsWithNoteLetter(rootToken) || !startsWithNoteLetter(key.rootSpelling)) return {};
-    const std::int32_t rel = (std::int32_t{chord.root} % 12 - key.key.root % 12 + 12) % 12;
+    const std::int32_t rel = reducePitchClass(std::int64_t{chord.root} - key.key.root);
     const std::int32_t tokenLetter = noteLetterIndex(static_cast<std::uint8_t>(rootToken[0]));
     const std::int32_t keyLetter = noteLetterIndex(static_cast<std::uint8_t>(key.rootSpelling[0]));
     const std::int32_t degree = (tokenLetter - keyLetter + 7) % 7;
