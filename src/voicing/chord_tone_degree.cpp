@@ -1,6 +1,8 @@
 // Degree classes of chord-tone intervals.
 #include "voicing/chord_tone_degree.h"
 
+#include "theory/pitch_class.h"
+
 namespace quillex {
 
 std::int32_t chordToneDegreeOfInterval(std::string_view quality, std::int32_t interval) {
@@ -15,10 +17,8 @@ std::int32_t chordToneDegreeOfInterval(std::string_view quality, std::int32_t in
         case 10: case 11: case 22: case 23: return 6;
         default: break;
     }
-    std::int32_t r = interval % 12;
-    if (r < 0) r += 12;
     constexpr std::int32_t kByRemainder[12] = {0, 1, 1, 2, 2, 3, 4, 4, 4, 5, 6, 6};
-    return kByRemainder[r];
+    return kByRemainder[reducePitchClass(interval)];
 }
 
 }  // namespace quillex

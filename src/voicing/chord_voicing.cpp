@@ -5,6 +5,7 @@
 #include <array>
 #include <stdexcept>
 
+#include "theory/pitch_class.h"
 #include "voicing/voicing_descriptor.h"
 #include "voicing/voicing_plan_builders.h"
 #include "voicing/voicing_template.h"
@@ -20,11 +21,6 @@ constexpr std::int32_t kSpacingCeiling = 115;
 
 bool holds(std::span<const std::int32_t> values, std::int32_t v) {
     return std::find(values.begin(), values.end(), v) != values.end();
-}
-
-std::int32_t pitchClassOf(std::int64_t value) {
-    const auto pc = static_cast<std::int32_t>(value % 12);
-    return pc < 0 ? pc + 12 : pc;
 }
 
 void sortUnique(std::vector<std::int32_t>& values) {
@@ -260,7 +256,7 @@ std::vector<Pitch> placeSlashBass(const std::vector<Pitch>& voicing, const Chord
                                   std::optional<std::int32_t> lowest, std::size_t count) {
     if (voicing.empty() || !chord.bass) return voicing;
     std::vector<std::int32_t> midi = uniqueMidiNotes(voicing);
-    const std::int32_t bassPc = *chord.bass % 12;
+    const std::int32_t bassPc = reducePitchClass(*chord.bass);
     const std::vector<PitchClass> chordPcs = chordPitchClasses(chord);
     const bool chordTone = std::find(chordPcs.begin(), chordPcs.end(), bassPc) != chordPcs.end();
 
@@ -323,10 +319,10 @@ void eraseKeepingBass(std::vector<std::int32_t>& midi, std::size_t index, std::s
 
 bool dropDoubledPitchClass(std::vector<std::int32_t>& midi, std::size_t& bassPosition) {
     std::array<int, 12> counts{};
-    for (std::int32_t m : midi) ++counts[static_cast<std::size_t>(pitchClassOf(m))];
+    for (std::int32_t m : midi) ++counts[static_cast<std::size_t>(reducePitchClass(m))];
     for (std::size_t i = midi.size(); i-- > 0;) {
         if (i == bassPosition) continue;
-        if (counts[static_cast<std::size_t>(pitchClassOf(midi[i]))] > 1) {
+        if (counts[static_cast<std::size_t>(reducePitchClass(midi[i]))] > 1) {
             eraseKeepingBass(midi, i, bassPosition);
             return true;
         }
@@ -336,12 +332,12 @@ bool dropDoubledPitchClass(std::vector<std::int32_t>& midi, std::size_t& bassPos
 
 bool dropChordFifth(std::vector<std::int32_t>& midi, const Chord& chord, std::size_t& bassPosition) {
     const bool hasFifth = std::any_of(chord.intervals.begin(), chord.intervals.end(),
-                                      [](std::int32_t v) { return pitchClassOf(v) == 7; });
+                                      [](std::int32_t v) { return reducePitchClass(v) == 7; });
     if (!hasFifth) return false;
-    const std::int32_t fifthPc = pitchClassOf(static_cast<std::int64_t>(chord.root) + 7);
+    const std::int32_t fifthPc = reducePitchClass(static_cast<std::int64_t>(chord.root) + 7);
     for (std::size_t i = midi.size(); i-- > 0;) {
         if (i == bassPosition) continue;
-        if (pitchClassOf(midi[i]) == fifthPc) {
+        if (reducePitchClass(midi[i]) == fifthPc) {
             eraseKeepingBass(midi, i, bassPosition);
             return true;
         }

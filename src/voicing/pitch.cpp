@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 
+#include "theory/pitch_class.h"
+
 namespace quillex {
 
 std::int32_t pitchToMidi(Pitch pitch) {
@@ -11,8 +13,7 @@ std::int32_t pitchToMidi(Pitch pitch) {
 }
 
 Pitch pitchFromMidi(std::int32_t midi) {
-    std::int32_t pc = midi % 12;
-    if (pc < 0) pc += 12;
+    const std::int32_t pc = reducePitchClass(midi);
     const std::int32_t octave = (midi - pc) / 12 - 1;
     return Pitch{static_cast<std::uint8_t>(pc), static_cast<std::int8_t>(octave)};
 }
@@ -56,9 +57,7 @@ std::vector<std::int32_t> uniqueMidiNotes(std::span<const Pitch> pitches) {
 std::vector<std::int32_t> distinctPitchClasses(std::span<const std::int32_t> values) {
     std::array<bool, 12> seen{};
     for (std::int32_t v : values) {
-        std::int32_t pc = v % 12;
-        if (pc < 0) pc += 12;
-        seen[static_cast<std::size_t>(pc)] = true;
+        seen[reducePitchClass(v)] = true;
     }
     std::vector<std::int32_t> out;
     for (std::int32_t pc = 0; pc < 12; ++pc) {

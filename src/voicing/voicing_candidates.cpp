@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <unordered_set>
 
+#include "theory/pitch_class.h"
 #include "theory/quality_family.h"
 
 namespace quillex {
@@ -180,13 +181,12 @@ std::int32_t firstCount(std::size_t c, std::int32_t fewest) {
 }  // namespace
 
 std::vector<std::uint8_t> voicerChordPitchClasses(const Chord& chord) {
-    const std::uint8_t root = static_cast<std::uint8_t>(chord.root % 12);
-    const std::uint8_t bass = chord.bass ? static_cast<std::uint8_t>(*chord.bass % 12) : root;
+    const std::uint8_t root = reducePitchClass(chord.root);
+    const std::uint8_t bass = chord.bass ? reducePitchClass(*chord.bass) : root;
     bool present[12] = {};
     present[root] = true;
     for (const std::int32_t interval : chord.intervals) {
-        const std::int64_t pc = ((static_cast<std::int64_t>(root) + interval) % 12 + 12) % 12;
-        present[pc] = true;
+        present[reducePitchClass(static_cast<std::int64_t>(root) + interval)] = true;
     }
     std::vector<std::uint8_t> result{bass};
     for (std::uint8_t pc = 0; pc < 12; ++pc) {
@@ -197,13 +197,12 @@ std::vector<std::uint8_t> voicerChordPitchClasses(const Chord& chord) {
 
 std::uint16_t bassEligibleSet(const Chord& chord, bool allowBassChanges) {
     if (!allowBassChanges || chord.bass) return 0;
-    const std::int64_t root = chord.root % 12;
+    const std::int64_t root = reducePitchClass(chord.root);
     std::uint16_t set = static_cast<std::uint16_t>(1u << root);
     const ChordToneSet tones = chordToneDegrees(ChordQuality{chord.quality, chord.intervals});
     for (const ChordToneSlot& tone : tones.tones) {
         if (tone.role == kRoleTension) continue;
-        const std::int64_t pc = ((root + tone.interval) % 12 + 12) % 12;
-        set = static_cast<std::uint16_t>(set | (1u << pc));
+        set = static_cast<std::uint16_t>(set | (1u << reducePitchClass(root + tone.interval)));
     }
     return set;
 }
@@ -347,8 +346,7 @@ SharedCandidateList cachedCandidateVoicings(const CandidateKey& key, VoicerPortC
         list = enumeratePitchClassVoicings(key.pitchClasses, bases, key.bottom, key.top, key.minSpan,
                                            key.maxSpan, key.allowDoubling, key.fewest, key.most);
         std::erase_if(list, [&](const CandidateVoicing& v) {
-            const std::int32_t pc = ((v.front() % 12) + 12) % 12;
-            return ((key.bassEligible >> pc) & 1u) == 0;
+            return ((key.bassEligible >> reducePitchClass(v.front())) & 1u) == 0;
         });
     }
     auto shared = std::make_shared<const CandidateList>(std::move(list));
