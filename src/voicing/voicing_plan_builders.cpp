@@ -7,12 +7,6 @@ namespace quillex {
 
 namespace {
 
-constexpr std::uint8_t kGroupRoot = 0;
-constexpr std::uint8_t kGroupThird = 1;
-constexpr std::uint8_t kGroupSeventh = 2;
-constexpr std::uint8_t kGroupFifth = 3;
-constexpr std::uint8_t kGroupTension = 4;
-
 const ChordToneSlot* firstOf(const ChordToneSet& set, std::uint8_t group, bool notFifth) {
     for (const ChordToneSlot& t : set.tones) {
         if (t.role == group && t.required == notFifth) return &t;
@@ -26,7 +20,7 @@ PlacedTone tone(RegisterLayer layer, DegreeSlot slot, std::int32_t offset, bool 
 
 std::size_t colorToneCount(const ChordToneSet& set) {
     return static_cast<std::size_t>(std::count_if(set.tones.begin(), set.tones.end(), [](const ChordToneSlot& t) {
-        return t.role != kGroupRoot && t.required;
+        return t.role != kRoleRoot && t.required;
     }));
 }
 
@@ -41,15 +35,15 @@ VoicingPlan finishPlan(std::string name, VoicingStyle style, double centre, bool
 ChordToneSet chordToneSetOf(const Chord& chord) { return chordToneDegrees(ChordQuality{chord.quality, chord.intervals}); }
 
 std::optional<VoicingPlan> buildAnthemPlans(const ChordToneSet& set, bool dense) {
-    const ChordToneSlot* root = firstOf(set, kGroupRoot, true);
-    const ChordToneSlot* third = firstOf(set, kGroupThird, true);
+    const ChordToneSlot* root = firstOf(set, kRoleRoot, true);
+    const ChordToneSlot* third = firstOf(set, kRoleThird, true);
     if (root == nullptr || third == nullptr) return std::nullopt;
-    const ChordToneSlot* seventh = firstOf(set, kGroupSeventh, true);
-    const ChordToneSlot* alteredFifth = firstOf(set, kGroupFifth, true);
-    const ChordToneSlot* perfectFifth = firstOf(set, kGroupFifth, false);
+    const ChordToneSlot* seventh = firstOf(set, kRoleSeventh, true);
+    const ChordToneSlot* alteredFifth = firstOf(set, kRoleFifth, true);
+    const ChordToneSlot* perfectFifth = firstOf(set, kRoleFifth, false);
     std::vector<const ChordToneSlot*> tensions;
     for (const ChordToneSlot& t : set.tones) {
-        if (t.role == kGroupTension && t.required) tensions.push_back(&t);
+        if (t.role == kRoleTension && t.required) tensions.push_back(&t);
     }
 
     std::vector<PlacedTone> tones;
@@ -111,11 +105,11 @@ std::vector<VoicingPlan> anthemPlans(const ChordToneSet& set) {
 std::vector<VoicingPlan> anthemPlans(const Chord& chord) { return anthemPlans(chordToneSetOf(chord)); }
 
 std::optional<VoicingPlan> buildGuideColorSimplePlan(const ChordToneSet& set) {
-    const ChordToneSlot* root = firstOf(set, kGroupRoot, true);
-    const ChordToneSlot* third = firstOf(set, kGroupThird, true);
-    const ChordToneSlot* seventh = firstOf(set, kGroupSeventh, true);
+    const ChordToneSlot* root = firstOf(set, kRoleRoot, true);
+    const ChordToneSlot* third = firstOf(set, kRoleThird, true);
+    const ChordToneSlot* seventh = firstOf(set, kRoleSeventh, true);
     if (root == nullptr || third == nullptr || seventh == nullptr) return std::nullopt;
-    if (firstOf(set, kGroupTension, true) != nullptr || firstOf(set, kGroupFifth, true) != nullptr) return std::nullopt;
+    if (firstOf(set, kRoleTension, true) != nullptr || firstOf(set, kRoleFifth, true) != nullptr) return std::nullopt;
     std::vector<PlacedTone> tones{
         tone(RegisterLayer::Root, root->degree, root->interval, true, true),
         tone(RegisterLayer::Third, third->degree, third->interval, true, false),
@@ -130,25 +124,25 @@ std::optional<VoicingPlan> buildGuideColorSimplePlan(const Chord& chord) {
 }
 
 std::optional<VoicingPlan> buildTessaroPlan(const ChordToneSet& set) {
-    const ChordToneSlot* root = firstOf(set, kGroupRoot, true);
-    const ChordToneSlot* third = firstOf(set, kGroupThird, true);
-    const ChordToneSlot* seventh = firstOf(set, kGroupSeventh, true);
+    const ChordToneSlot* root = firstOf(set, kRoleRoot, true);
+    const ChordToneSlot* third = firstOf(set, kRoleThird, true);
+    const ChordToneSlot* seventh = firstOf(set, kRoleSeventh, true);
     if (root == nullptr || third == nullptr || seventh == nullptr) return std::nullopt;
 
     const ChordToneSlot* alteredFifth = nullptr;
     const ChordToneSlot* fifth = nullptr;
     const ChordToneSlot* ninth = nullptr;
     for (const ChordToneSlot& t : set.tones) {
-        if (t.role == kGroupFifth) {
+        if (t.role == kRoleFifth) {
             if (alteredFifth == nullptr && t.required && t.degree != 6) alteredFifth = &t;
             fifth = &t;  // the last of the group
         }
-        if (ninth == nullptr && t.role == kGroupTension && t.degree >= 11 && t.degree <= 13) ninth = &t;
+        if (ninth == nullptr && t.role == kRoleTension && t.degree >= 11 && t.degree <= 13) ninth = &t;
     }
     const bool hasFifth = fifth != nullptr;
     std::vector<const ChordToneSlot*> others;
     for (const ChordToneSlot& t : set.tones) {
-        if (t.role != kGroupTension || !t.required || t.degree < 14 || t.degree > 17) continue;
+        if (t.role != kRoleTension || !t.required || t.degree < 14 || t.degree > 17) continue;
         if (ninth != nullptr && t.interval == ninth->interval) continue;
         others.push_back(&t);
     }

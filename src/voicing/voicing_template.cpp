@@ -4,17 +4,12 @@
 #include <algorithm>
 #include <array>
 
+#include "theory/pitch_class.h"
 #include "voicing/voicing_plan_builders.h"
 
 namespace quillex {
 
 namespace {
-
-constexpr std::uint8_t kRoot = 0;
-constexpr std::uint8_t kThird = 1;
-constexpr std::uint8_t kSeventh = 2;
-constexpr std::uint8_t kFifth = 3;
-constexpr std::uint8_t kTension = 4;
 
 constexpr double kNoScore = -1000000000.0;
 
@@ -25,50 +20,51 @@ std::array<std::vector<VoicingPlanTemplate>, kVoicingStyleCount> buildTemplates(
     byStyle[static_cast<std::size_t>(VoicingStyle::Anthem)] = {{
         "anthem", 60.0, true, true, 4, 6, 6, true, true,
         {
-            {L::Root, {kRoot}, {0}, -12, true},
-            {L::Third, {kThird}, {3, 2, 4, 1}, 0, true},
-            {L::Fifth, {kFifth, kTension}, {6, 5, 7, 12, 11, 13}, 0, false},
-            {L::Seventh, {kSeventh}, {9, 10, 8}, 0, false},
-            {L::Color, {kTension, kFifth}, {12, 11, 13, 14, 15, 17, 16, 6, 5, 7}, 0, false},
-            {L::Top, {kTension, kFifth, kRoot, kThird}, {17, 16, 14, 15, 12, 11, 13, 6, 7, 5, 0}, 0, false},
+            {L::Root, {kRoleRoot}, {0}, -12, true},
+            {L::Third, {kRoleThird}, {3, 2, 4, 1}, 0, true},
+            {L::Fifth, {kRoleFifth, kRoleTension}, {6, 5, 7, 12, 11, 13}, 0, false},
+            {L::Seventh, {kRoleSeventh}, {9, 10, 8}, 0, false},
+            {L::Color, {kRoleTension, kRoleFifth}, {12, 11, 13, 14, 15, 17, 16, 6, 5, 7}, 0, false},
+            {L::Top, {kRoleTension, kRoleFifth, kRoleRoot, kRoleThird},
+             {17, 16, 14, 15, 12, 11, 13, 6, 7, 5, 0}, 0, false},
         },
         {},
     }};
     byStyle[static_cast<std::size_t>(VoicingStyle::Split)] = {{
         "split", 59.0, true, true, 4, 5, 6, false, false,
         {
-            {L::Root, {kRoot}, {0}, -12, true},
-            {L::Low, {kFifth, kTension}, {6, 5, 7, 12, 11, 13}, -12, false},
-            {L::Third, {kThird}, {3, 2, 4, 1}, 0, true},
-            {L::Seventh, {kSeventh}, {9, 10, 8}, 0, false},
-            {L::Top, {kTension, kFifth}, {17, 16, 14, 15, 12, 11, 13, 6, 7, 5}, 0, false},
+            {L::Root, {kRoleRoot}, {0}, -12, true},
+            {L::Low, {kRoleFifth, kRoleTension}, {6, 5, 7, 12, 11, 13}, -12, false},
+            {L::Third, {kRoleThird}, {3, 2, 4, 1}, 0, true},
+            {L::Seventh, {kRoleSeventh}, {9, 10, 8}, 0, false},
+            {L::Top, {kRoleTension, kRoleFifth}, {17, 16, 14, 15, 12, 11, 13, 6, 7, 5}, 0, false},
         },
         {
-            {L::Color, {kTension, kFifth}, {14, 15, 17, 16, 12, 11, 13, 6, 7, 5}, 0, false},
+            {L::Color, {kRoleTension, kRoleFifth}, {14, 15, 17, 16, 12, 11, 13, 6, 7, 5}, 0, false},
         },
     }};
     byStyle[static_cast<std::size_t>(VoicingStyle::GuideColor)] = {{
         "guide-color", 59.0, true, true, 4, 5, 6, false, false,
         {
-            {L::Root, {kRoot}, {0}, 0, true},
-            {L::Third, {kThird}, {3, 2, 4, 1}, 0, true},
-            {L::Seventh, {kSeventh}, {9, 10, 8}, 0, false},
-            {L::Color, {kTension, kFifth}, {12, 11, 13, 14, 15, 17, 16, 6, 5, 7}, 0, false},
-            {L::Top, {kTension, kFifth}, {17, 16, 14, 15, 12, 11, 13, 6, 5, 7}, 0, false},
+            {L::Root, {kRoleRoot}, {0}, 0, true},
+            {L::Third, {kRoleThird}, {3, 2, 4, 1}, 0, true},
+            {L::Seventh, {kRoleSeventh}, {9, 10, 8}, 0, false},
+            {L::Color, {kRoleTension, kRoleFifth}, {12, 11, 13, 14, 15, 17, 16, 6, 5, 7}, 0, false},
+            {L::Top, {kRoleTension, kRoleFifth}, {17, 16, 14, 15, 12, 11, 13, 6, 5, 7}, 0, false},
         },
         {
-            {L::Color, {kTension, kFifth}, {14, 15, 17, 16, 12, 11, 13, 6, 5, 7}, 0, false},
+            {L::Color, {kRoleTension, kRoleFifth}, {14, 15, 17, 16, 12, 11, 13, 6, 5, 7}, 0, false},
         },
     }};
     byStyle[static_cast<std::size_t>(VoicingStyle::Tessaro)] = {{
         "tessaro", 60.0, true, true, 4, 6, 6, false, false,
         {
-            {L::Root, {kRoot}, {0}, 0, true},
-            {L::Low, {kFifth, kTension}, {6, 12, 5, 7, 11, 13}, 0, false},
-            {L::Third, {kThird}, {3, 2, 4, 1}, 0, true},
-            {L::Seventh, {kSeventh}, {9, 10, 8}, 0, false},
-            {L::Color, {kTension, kFifth}, {12, 14, 15, 17, 16, 11, 13, 6, 5, 7}, 0, false},
-            {L::Top, {kTension, kFifth}, {17, 16, 14, 15, 12, 11, 13, 6, 5, 7}, 0, false},
+            {L::Root, {kRoleRoot}, {0}, 0, true},
+            {L::Low, {kRoleFifth, kRoleTension}, {6, 12, 5, 7, 11, 13}, 0, false},
+            {L::Third, {kRoleThird}, {3, 2, 4, 1}, 0, true},
+            {L::Seventh, {kRoleSeventh}, {9, 10, 8}, 0, false},
+            {L::Color, {kRoleTension, kRoleFifth}, {12, 14, 15, 17, 16, 11, 13, 6, 5, 7}, 0, false},
+            {L::Top, {kRoleTension, kRoleFifth}, {17, 16, 14, 15, 12, 11, 13, 6, 5, 7}, 0, false},
         },
         {},
     }};
@@ -145,35 +141,35 @@ double scoreTemplateCandidate(const VoicingPlanTemplate& tmpl, const TemplateLay
     double score = (isExtraLayer ? -35.0 : 0.0) - 0.5 * static_cast<double>(layerIndex);
     const RegisterLayer l = layer.layer;
     switch (candidate.group) {
-        case kRoot:
+        case kRoleRoot:
             if (l == L::Root) score += 500.0;
             else score += candidate.interval < 12 ? -250.0 : 20.0;
             break;
-        case kThird:
+        case kRoleThird:
             if (l == L::Third) score += 180.0;
             else if (l == L::Top) score -= 40.0;
             break;
-        case kSeventh:
+        case kRoleSeventh:
             if (l == L::Seventh) score += 170.0;
             else if (l == L::Top) score -= 30.0;
             break;
-        case kFifth:
+        case kRoleFifth:
             if (l == L::Low) score += 85.0;
             else if (l == L::Fifth) score += 55.0;
             else if (l == L::Color) score += 25.0;
             else if (l == L::Top) score += 15.0;
             break;
-        case kTension:
+        case kRoleTension:
             if (l == L::Top) score += tmpl.colorVariant ? 150.0 : 90.0;
             else if (l == L::Color) score += 105.0;
-            else if (l == L::Low) score += ((candidate.interval % 12 + 12) % 12) == 2 ? 65.0 : 20.0;
+            else if (l == L::Low) score += reducePitchClass(candidate.interval) == 2 ? 65.0 : 20.0;
             break;
         default:
             break;
     }
     const auto found = std::find(layer.slots.begin(), layer.slots.end(), candidate.slot);
     if (found != layer.slots.end()) score += 80.0 - 3.0 * static_cast<double>(found - layer.slots.begin());
-    if (candidate.group == kTension && tmpl.colorVariant && l == L::Top) score += candidate.interval;
+    if (candidate.group == kRoleTension && tmpl.colorVariant && l == L::Top) score += candidate.interval;
     return score;
 }
 
@@ -184,18 +180,18 @@ std::optional<VoicingPlan> evaluatePlanTemplate(const VoicingPlanTemplate& tmpl,
     for (const ChordToneSlot& t : set.tones) {
         (t.required ? required : optional).push_back(TemplateCandidate{t.interval, t.degree, t.role, t.required});
     }
-    if (tmpl.addOctaveRoot) optional.push_back(TemplateCandidate{12, 0, kRoot, false});
+    if (tmpl.addOctaveRoot) optional.push_back(TemplateCandidate{12, 0, kRoleRoot, false});
     if (tmpl.addUpperThird) {
         for (const ChordToneSlot& t : set.tones) {
-            if (t.role == kThird && t.required && t.interval < 12) {
-                optional.push_back(TemplateCandidate{t.interval + 12, t.degree, kThird, false});
+            if (t.role == kRoleThird && t.required && t.interval < 12) {
+                optional.push_back(TemplateCandidate{t.interval + 12, t.degree, kRoleThird, false});
                 break;
             }
         }
     }
     std::stable_sort(required.begin(), required.end(), [&](const TemplateCandidate& a, const TemplateCandidate& b) {
         if (a.group != b.group) return a.group < b.group;
-        if (a.group == kTension && tmpl.colorVariant) return a.interval > b.interval;
+        if (a.group == kRoleTension && tmpl.colorVariant) return a.interval > b.interval;
         return a.interval < b.interval;
     });
     std::stable_sort(optional.begin(), optional.end(), [](const TemplateCandidate& a, const TemplateCandidate& b) {
