@@ -55,21 +55,7 @@ std::uint8_t capAt255(std::size_t value) {
 SourceProgression toSourceProgression(const ProgressionSourceRecord& record) {
     SourceProgression out;
     out.romanTokens = record.tokens;
-    std::size_t upper = 0;
-    std::size_t lower = 0;
-    std::size_t accidentals = 0;
-    for (const auto& token : record.tokens) {
-        std::size_t pos = 0;
-        while (pos < token.size() && (token[pos] == 'b' || token[pos] == '#')) ++pos;
-        if (pos < token.size() && token[pos] >= 'A' && token[pos] <= 'Z') ++upper;
-        if (pos < token.size() && token[pos] >= 'a' && token[pos] <= 'z') ++lower;
-        accidentals += static_cast<std::size_t>(
-            std::count_if(token.begin(), token.end(), [](char c) { return c == 'b' || c == '#'; }));
-    }
-    out.numeralCase = (upper > 0 && lower == 0) ? 0 : (lower > 0 && upper == 0) ? 1 : 2;
-    out.accidentalCount = capAt255(accidentals);
-    out.upperNumeralCount = capAt255(upper);
-    out.lowerNumeralCount = capAt255(lower);
+    deriveNumeralShape(out);
     out.modeFamily = record.modeFamily;
     out.subcategory = record.subcategory;
     out.minorScaleType = record.minorScaleType;

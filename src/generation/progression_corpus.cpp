@@ -20,21 +20,6 @@ std::uint8_t capAt255(std::size_t value) {
     return static_cast<std::uint8_t>(std::min<std::size_t>(value, 255));
 }
 
-// Counts the tokens whose first character after leading 'b'/'#' is an
-// upper-case or a lower-case letter.
-void countNumeralCases(const std::vector<std::string>& tokens, std::size_t& upper,
-                       std::size_t& lower) {
-    upper = 0;
-    lower = 0;
-    for (const auto& token : tokens) {
-        std::size_t pos = 0;
-        while (pos < token.size() && (token[pos] == 'b' || token[pos] == '#')) ++pos;
-        if (pos >= token.size()) continue;
-        if (token[pos] >= 'A' && token[pos] <= 'Z') ++upper;
-        if (token[pos] >= 'a' && token[pos] <= 'z') ++lower;
-    }
-}
-
 std::optional<std::vector<std::string>> readTokenList(CorpusByteReader& reader, std::size_t count) {
     std::vector<std::string> tokens;
     tokens.reserve(std::min(count, reader.remaining()));
@@ -58,22 +43,10 @@ std::optional<SourceProgression> readRecord(CorpusByteReader& reader, std::uint1
     auto tokens = readCountedTokenList(reader);
     if (!tokens) return std::nullopt;
     record.romanTokens = std::move(*tokens);
+    deriveNumeralShape(record);
 
-    std::size_t upper = 0;
-    std::size_t lower = 0;
-    countNumeralCases(record.romanTokens, upper, lower);
-    record.upperNumeralCount = capAt255(upper);
-    record.lowerNumeralCount = capAt255(lower);
-
-    if (version == 1) {
-        record.numeralCase = (upper > 0 && lower == 0) ? 0 : (lower > 0 && upper == 0) ? 1 : 2;
-        std::size_t accidentals = 0;
-        for (const auto& token : record.romanTokens) {
-            accidentals += static_cast<std::size_t>(std::count_if(
-                token.begin(), token.end(), [](char c) { return c == 'b' || c == '#'; }));
-        }
-        record.accidentalCount = capAt255(accidentals);
-    } else {
+    // Later layouts store the case code and the accidental count themselves.
+    if (version != 1) {
         const auto numeralCase = reader.readU8();
         const auto accidentals = reader.readU8();
         if (!numeralCase || !accidentals) return std::nullopt;
@@ -154,6 +127,24 @@ bool parseInto(ProgressionCorpus& corpus, const std::uint8_t* bytes, std::size_t
 }
 
 }  // namespace
+
+void deriveNumeralShape(SourceProgression& record) {
+    std::size_t upper = 0;
+    std::size_t lower = 0;
+    std::size_t accidentals = 0;
+    for (const auto& token : record.romanTokens) {
+        std::size_t pos = 0;
+        while (pos < token.size() && (token[pos] == 'b' || token[pos] == '#')) ++pos;
+        if (pos < token.size() && token[pos] >= 'A' && token[pos] <= 'Z') ++upper;
+        if (pos < token.size() && token[pos] >= 'a' && token[pos] <= 'z') ++lower;
+        accidentals += static_cast<std::size_t>(
+            std::count_if(token.begin(), token.end(), [](char c) { return c == 'b' || c == '#'; }));
+    }
+    record.numeralCase = (upper > 0 && lower == 0) ? 0 : (lower > 0 && upper == 0) ? 1 : 2;
+    record.accidentalCount = capAt255(accidentals);
+    record.upperNumeralCount = capAt255(upper);
+    record.lowerNumeralCount = capAt255(lower);
+}
 
 std::string normalizeGenreId(std::string_view text) {
     std::string out;

@@ -36,6 +36,10 @@ struct SourceProgression {
     bool operator==(const SourceProgression&) const = default;
 };
 
+// Sets the numeral-case counts, the case code and the accidental count from
+// `romanTokens`; the oldest file layout and the source texts store none of them.
+void deriveNumeralShape(SourceProgression& record);
+
 using SourcePool = std::vector<SourceProgression>;
 using RomanVocabulary = std::unordered_set<std::string, CorpusTextHash, std::equal_to<>>;
 
