@@ -8,7 +8,6 @@
 
 #include "theory/chord_modifier.h"
 #include "theory/chord_symbol.h"
-#include "theory/json_number.h"
 #include "theory/pitch_class.h"
 #include "theory/request_readers.h"
 #include "voicing/chord_voicing.h"
@@ -132,8 +131,8 @@ BridgeReply handleApplyModifiers(const json& request) {
     if (const std::optional<VoicingStyle> style = styleText.empty() ? std::nullopt : parseVoicingStyle(styleText)) {
         const std::int32_t octave = std::clamp(readOctave(request), kMinVoicingOctave, kMaxVoicingOctave);
         ChordVoicingOptions options;
-        options.inversion = readInt32Saturating(request.value("inversion", json(0)));
-        options.dropBass = request.value("drop_bass", json(false)).get<bool>();
+        options.inversion = readInversion(request);
+        options.dropBass = readDropBass(request);
         options.octaveShift = readOctaveShift(request, 0);
         const Chord voiced = makeChord(chord->root, *found, bass, symbol);
         payload["notes"] = voiceChordWithTranspose(voiced, *style, octave, options, readSemitoneTranspose(request));

@@ -81,7 +81,7 @@ BridgeReply handleGetDiatonicChords(const json& request) {
     const VoicingStyle style = parseVoicingStyle(readVoicingStyle(request)).value_or(VoicingStyle::Closed);
     const std::int32_t octave = std::clamp(readOctave(request), kMinVoicingOctave, kMaxVoicingOctave);
     ChordVoicingOptions voicingOptions;
-    voicingOptions.dropBass = request.value("drop_bass", json(false)).get<bool>();
+    voicingOptions.dropBass = readDropBass(request);
     const std::int32_t semitones = readSemitoneTranspose(request);
 
     json chords = json::array();

@@ -39,6 +39,10 @@ std::string readVoicingStyle(const json& request) { return readText(request, "vo
 
 std::int32_t readOctave(const json& request) { return readInt32Saturating(request.value("octave", json(4))); }
 
+std::int32_t readInversion(const json& request) { return readInt32Saturating(request.value("inversion", json(0))); }
+
+bool readDropBass(const json& request) { return request.value("drop_bass", json(false)).get<bool>(); }
+
 std::string readOldMinorScaleType(const json& request) {
     return readText(request, "oldMinorScaleType", "natural");
 }

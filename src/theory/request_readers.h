@@ -21,6 +21,8 @@ std::int32_t readDiatonicExtension(const nlohmann::json& request, std::int32_t f
 std::string readRelativeToMode(const nlohmann::json& request);          // "relativeToMode", "major"
 std::string readVoicingStyle(const nlohmann::json& request);            // "voicingStyle", "closed"
 std::int32_t readOctave(const nlohmann::json& request);                 // "octave", 4 (not clamped)
+std::int32_t readInversion(const nlohmann::json& request);              // "inversion", 0
+bool readDropBass(const nlohmann::json& request);                       // "drop_bass", false
 std::string readOldMinorScaleType(const nlohmann::json& request);       // "oldMinorScaleType", "natural"
 bool readRespellChordSymbols(const nlohmann::json& request, bool fallback);
 

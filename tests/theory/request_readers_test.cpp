@@ -17,6 +17,8 @@ TEST(RequestReaders, AbsentKeysGiveTheirDefaults) {
     EXPECT_EQ(readRelativeToMode(empty), "major");
     EXPECT_EQ(readVoicingStyle(empty), "closed");
     EXPECT_EQ(readOctave(empty), 4);
+    EXPECT_EQ(readInversion(empty), 0);
+    EXPECT_FALSE(readDropBass(empty));
     EXPECT_EQ(readDiatonicExtension(empty, 7), 7);
     EXPECT_EQ(readOldMinorScaleType(empty), "natural");
     EXPECT_TRUE(readIncludeAvlDebug(empty, true));
@@ -31,6 +33,8 @@ TEST(RequestReaders, NumbersAreReadRangeSafely) {
     EXPECT_EQ(readOctave(json{{"octave", 5.9}}), 5);
     EXPECT_EQ(readOctave(json{{"octave", true}}), 1);
     EXPECT_EQ(readOctave(json{{"octave", 1e20}}), 2147483647);
+    EXPECT_EQ(readInversion(json{{"inversion", -2.7}}), -2);
+    EXPECT_EQ(readInversion(json{{"inversion", false}}), 0);
     EXPECT_EQ(readDiatonicExtension(json{{"diatonicExtension", -9.5}}, 7), -9);
 }
 
@@ -49,6 +53,9 @@ TEST(RequestReaders, WrongTypesRaiseTheLibraryErrors) {
     EXPECT_EQ(message([] { readIncludeAvlDebug(json{{"include_avl_debug", 1}}, false); }),
               testing::libraryTypeErrorText<bool>(json(1)));
     EXPECT_EQ(message([] { readOctave(json::array()); }), testing::libraryValueErrorText(json::array()));
+    EXPECT_EQ(message([] { readInversion(json{{"inversion", "2"}}); }), testing::libraryTypeErrorText<int>(json("2")));
+    EXPECT_EQ(message([] { readDropBass(json{{"drop_bass", 1}}); }), testing::libraryTypeErrorText<bool>(json(1)));
+    EXPECT_EQ(message([] { readDropBass(json::array()); }), testing::libraryValueErrorText(json::array()));
     EXPECT_EQ(message([] { readKeyObject(json("x"), json::object()); }), testing::libraryValueErrorText(json("x")));
 }
 
