@@ -94,10 +94,7 @@ SlotChord analyzeSlotChord(const Chord& chord, const KeySection& section) {
         symbol += "/" + *bassName;
     }
 
-    const std::optional<Chord> respelled = parseChordSymbol(symbol);
-    std::optional<std::string> roman;
-    if (respelled) roman = deriveRomanNumeral(*respelled, *key);
-    if (!roman) throw std::runtime_error("Could not derive Roman numeral from chord symbol and key");
+    std::string roman = requireRomanNumeralFromSymbol(symbol, *key);
 
     SlotChord slot;
     slot.original = chord.symbol;
