@@ -30,12 +30,12 @@ private:
     json::object_t* members_;
 };
 
-template <typename Int>
-json integerArray(const std::vector<Int>& values) {
+template <typename Value>
+json valueArray(const std::vector<Value>& values) {
     json out = json::array();
     auto& elements = out.get_ref<json::array_t&>();
     elements.reserve(values.size());
-    for (const Int v : values) elements.emplace_back(v);
+    for (const auto& v : values) elements.emplace_back(v);
     return out;
 }
 
@@ -84,11 +84,7 @@ json writeProgressionSection(const ProgressionSection& section) {
         .take();
 }
 
-json writeProgressionLog(const ProgressionLog& log) {
-    json out = json::array();
-    for (const auto& entry : log) out.push_back(entry);
-    return out;
-}
+json writeProgressionLog(const ProgressionLog& log) { return valueArray(log); }
 
 json writeKeySection(const KeySection& key) {
     return ObjectBuilder()
@@ -185,7 +181,7 @@ json writeSlotChord(const SlotChord& chord) {
     if (chord.roman) out.add("roman", *chord.roman);
     if (chord.degree) out.add("degree", *chord.degree);
     if (chord.bassNote) out.add(chord.usesLegacyBassKey ? "bass" : "bassNote", *chord.bassNote);
-    if (!chord.intervals.empty()) out.add("intervals", integerArray(chord.intervals));
+    if (!chord.intervals.empty()) out.add("intervals", valueArray(chord.intervals));
     return out.take();
 }
 
@@ -193,11 +189,9 @@ json writeAttackSettings(const AttackSettings& attack) {
     ObjectBuilder out;
     out.add("gate", attack.gate).add("globalFollow", attack.globalFollow).add("mode", attack.mode);
     if (!attack.isFullForm) return out.take();
-    json kinds = json::array();
-    for (const auto& kind : attack.orderKinds) kinds.push_back(kind);
     return out.add("dynamic", attack.dynamic)
         .add("includeBass", attack.includeBass)
-        .add("orderKinds", std::move(kinds))
+        .add("orderKinds", valueArray(attack.orderKinds))
         .add("rateContour", writeAttackContour(attack.rateContour))
         .add("roundRobinLength", attack.roundRobinLength)
         .add("spread", attack.spread)
@@ -217,7 +211,7 @@ json writeAttackOrders(const AttackOrders& orders) {
     pages.reserve(orders.size());
     for (const auto& page : orders) {
         pages.push_back(
-            ObjectBuilder().add("order", integerArray(page.order)).add("velocitySeed", page.velocitySeed).take());
+            ObjectBuilder().add("order", valueArray(page.order)).add("velocitySeed", page.velocitySeed).take());
     }
     return out;
 }
