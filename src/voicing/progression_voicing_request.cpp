@@ -11,6 +11,7 @@
 #include "theory/json_number.h"
 #include "theory/key_spelling.h"
 #include "theory/pitch_class.h"
+#include "theory/request_readers.h"
 #include "voicing/semitone_transpose.h"
 #include "voicing/voicing_anchors.h"
 #include "voicing/voicing_display.h"
@@ -40,18 +41,6 @@ struct Echoes {
 };
 
 BridgeReply error(json payload) { return BridgeReply{kErrorType, std::move(payload)}; }
-
-std::string readTextOrEmpty(const json& request, const char* key) {
-    const auto it = request.find(key);
-    if (it == request.end() || !it->is_string()) return {};
-    return it->get<std::string>();
-}
-
-std::int32_t readInt(const json& object, const char* key, std::int32_t fallback) {
-    const auto it = object.find(key);
-    if (it == object.end()) return fallback;
-    return readInt32Saturating(*it);
-}
 
 std::int32_t signedRemainder(std::int32_t semitones) { return semitones % 12; }
 
@@ -92,10 +81,10 @@ SlotRead readCommonSlotKeys(const json& slot) {
     SlotRead read;
     read.chordText = slot.value("chord", std::string());
     read.styleText = slot.value("style", std::string());
-    read.octave = readInt(slot, "octave", 4);
-    read.inversion = readInt(slot, "inversion", 0);
+    read.octave = readOctave(slot);
+    read.inversion = readInt32Saturating(slot.value("inversion", json(0)));
     read.dropBass = slot.value("drop_bass", false);
-    read.octaveShift = readInt(slot, "octave_shift", 0);
+    read.octaveShift = readOctaveShift(slot, 0);
     return read;
 }
 
@@ -204,9 +193,9 @@ BridgeReply voiceWithLeading(const json& slots, const KeyContext& key, bool simp
         entry.parsed = *chord;
         entry.slot.chord = untransposeChord(*chord, semitones);
         entry.slot.style = *style;
-        entry.slot.octave = readInt(slot, "octave", 4);
-        entry.slot.inversion = readInt(slot, "inversion", 0);
-        entry.slot.octaveShift = readInt(slot, "octave_shift", 0);
+        entry.slot.octave = readOctave(slot);
+        entry.slot.inversion = readInt32Saturating(slot.value("inversion", json(0)));
+        entry.slot.octaveShift = readOctaveShift(slot, 0);
         entry.dropBass = slot.value("drop_bass", false);
         entry.slot.dropBass = false;
         if (std::optional<std::vector<std::int32_t>> manual = readManualNotes(slot)) {
@@ -318,7 +307,7 @@ BridgeReply handleProgressionVoicings(const json& request, VoicerPort* port) {
     Echoes echoes;
     echoes.source = request.value("source", std::string());
     echoes.requestId = readRequestId(request);
-    echoes.fingerprint = readTextOrEmpty(request, "fingerprint");
+    echoes.fingerprint = readStringOrEmpty(request, "fingerprint");
     const bool autoVoiceLead = request.value("auto_voice_lead", false);
     const bool allowBassChanges = request.value("allow_bass_changes", false);
     const bool includeDebug = request.value("include_avl_debug", false);

@@ -7,12 +7,14 @@
 
 namespace quillex {
 
-std::string readRequestId(const nlohmann::json& request) {
+std::string readStringOrEmpty(const nlohmann::json& request, const char* key) {
     if (!request.is_object()) return {};
-    const auto it = request.find("request_id");
+    const auto it = request.find(key);
     if (it == request.end() || !it->is_string()) return {};
     return it->get<std::string>();
 }
+
+std::string readRequestId(const nlohmann::json& request) { return readStringOrEmpty(request, "request_id"); }
 
 std::int32_t readOctaveShift(const nlohmann::json& request, std::int32_t defaultShift) {
     return readInt32Saturating(request.value("octave_shift", nlohmann::json(defaultShift)));

@@ -8,6 +8,9 @@
 
 namespace quillex {
 
+// The member `key` when the request is an object holding it as a string, else "".
+std::string readStringOrEmpty(const nlohmann::json& request, const char* key);
+
 // "request_id" when the request is an object holding it as a string, else "".
 std::string readRequestId(const nlohmann::json& request);
 

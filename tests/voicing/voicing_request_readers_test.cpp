@@ -19,6 +19,14 @@ TEST(RequestIdReader, OnlyAStringValueCounts) {
     EXPECT_EQ(readRequestId(json("request_id")), "");
 }
 
+TEST(StringOrEmptyReader, ReadsAnyKeyAsAStringOnly) {
+    EXPECT_EQ(readStringOrEmpty(json{{"fingerprint", "abc"}}, "fingerprint"), "abc");
+    EXPECT_EQ(readStringOrEmpty(json{{"fingerprint", 3}}, "fingerprint"), "");
+    EXPECT_EQ(readStringOrEmpty(json{{"fingerprint", nullptr}}, "fingerprint"), "");
+    EXPECT_EQ(readStringOrEmpty(json{{"request_id", "r"}}, "fingerprint"), "");
+    EXPECT_EQ(readStringOrEmpty(json("fingerprint"), "fingerprint"), "");
+}
+
 TEST(OctaveShiftReader, ConvertsWithoutClamping) {
     EXPECT_EQ(readOctaveShift(json::object(), 0), 0);
     EXPECT_EQ(readOctaveShift(json::object(), -2), -2);
