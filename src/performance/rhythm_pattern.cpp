@@ -94,8 +94,6 @@ std::vector<RhythmEvent> expandHits(std::string_view hits) {
     return events;
 }
 
-}  // namespace
-
 std::vector<RhythmPatternPreset> buildRhythmPatternPresets() {
     std::vector<RhythmPatternPreset> presets;
     presets.reserve(kRows.size());
@@ -106,6 +104,8 @@ std::vector<RhythmPatternPreset> buildRhythmPatternPresets() {
     }
     return presets;
 }
+
+}  // namespace
 
 const std::vector<RhythmPatternPreset>& builtInRhythmPatterns() {
     static const std::vector<RhythmPatternPreset> presets = buildRhythmPatternPresets();

@@ -29,9 +29,6 @@ struct RhythmPatternPreset {
     friend bool operator==(const RhythmPatternPreset&, const RhythmPatternPreset&) = default;
 };
 
-// Builds a fresh copy of the catalogue, in catalogue order.
-std::vector<RhythmPatternPreset> buildRhythmPatternPresets();
-
 // The process-wide catalogue, built once when the library loads and never changed.
 const std::vector<RhythmPatternPreset>& builtInRhythmPatterns();
 

@@ -135,6 +135,8 @@ BridgeReply handleGetSupportedQualities(const json& request) {
     return catalogueReply("supported_qualities", "qualities", std::move(qualities), request);
 }
 
+namespace {
+
 json writeRhythmPatternsJson() {
     json patterns = json::object();
     std::int32_t order = 0;
@@ -152,6 +154,8 @@ json writeRhythmPatternsJson() {
     }
     return patterns;
 }
+
+}  // namespace
 
 BridgeReply handleGetRhythmPatterns(const json& request) {
     return catalogueReply("rhythm_patterns", "patterns", writeRhythmPatternsJson(), request);

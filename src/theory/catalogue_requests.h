@@ -24,6 +24,5 @@ BridgeReply handleGetSupportedQualities(const nlohmann::json& request);
 
 // "get_rhythm_patterns": the built-in rhythm catalogue keyed by pattern id.
 BridgeReply handleGetRhythmPatterns(const nlohmann::json& request);
-nlohmann::json writeRhythmPatternsJson();
 
 }  // namespace quillex
