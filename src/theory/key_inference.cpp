@@ -96,10 +96,6 @@ bool inClasses(int cls, std::initializer_list<int> classes) {
     return std::find(classes.begin(), classes.end(), cls) != classes.end();
 }
 
-bool isMelodicTonicQuality(std::string_view quality) {
-    return quality == "mM7" || quality == "mM9" || quality == "mMaj7" || quality == "mMaj9";
-}
-
 // One chord tone: its interval modulo 12 and its two possible fit terms.
 struct ToneFit {
     std::uint8_t residue = 0;
@@ -129,7 +125,7 @@ std::vector<ChordFacts> chordFacts(const std::vector<WeightedChord>& chords) {
         f.bass = chord.bass ? reducePitchClass(*chord.bass) : -1;
         f.cls = qualityFunctionClass(chord.quality);
         f.majorSeventh = isMajorSeventhQuality(chord.quality);
-        f.melodicTonicQuality = isMelodicTonicQuality(chord.quality);
+        f.melodicTonicQuality = isMelodicMinorTonicQuality(chord.quality);
         f.weight = chord.weight;
         for (int keyRoot = 0; keyRoot < 12; ++keyRoot) f.relTo[keyRoot] = static_cast<std::int8_t>(reducePitchClass(f.root - keyRoot));
         const std::vector<std::int32_t>& intervals = qualityIntervals(chord.quality);
@@ -512,7 +508,7 @@ std::uint8_t inferMinorScaleType(const MusicalKey& key, const std::vector<KeyInf
         const bool majorTriad = q.empty() || q == "maj";
         switch (degreeOfChordRoot(key, static_cast<PitchClass>(reducePitchClass(chord.root)))) {
             case 1:
-                if (any(q, {"mM7", "mMaj7", "mM9", "mMaj9"})) melodic += 3;
+                if (isMelodicMinorTonicQuality(q)) melodic += 3;
                 else if (any(q, {"m", "m7", "m6", "m69", "madd9"})) natural += 1;
                 break;
             case 2:

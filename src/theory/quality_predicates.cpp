@@ -47,6 +47,10 @@ bool isMajorSeventhQuality(std::string_view q) {
     return false;
 }
 
+bool isMelodicMinorTonicQuality(std::string_view q) {
+    return q == "mM7" || q == "mMaj7" || q == "mM9" || q == "mMaj9";
+}
+
 int qualityFunctionClass(std::string_view q) {
     if (has(q, "m7b5") || has(q, kHalfDimSign)) return kFunctionHalfDiminished;
     if (isDiminishedQuality(q)) return kFunctionDiminished;

@@ -23,6 +23,8 @@ bool isMinorLikeQuality(std::string_view quality);
 bool isDiminishedQuality(std::string_view quality);
 bool isDominantQuality(std::string_view quality);
 bool isMajorSeventhQuality(std::string_view quality);
+// Exactly "mM7", "mMaj7", "mM9" or "mMaj9": the tonic chord of melodic minor.
+bool isMelodicMinorTonicQuality(std::string_view quality);
 
 // Class code 0..7 (see QualityFunctionClass). "add9" and "69" land in the
 // dominant class because the dominant test finds the "9" first; intended.

@@ -152,7 +152,7 @@ double romanTokenWeight(const RomanProfileToken& token, int mode, bool melodic) 
     if (n == "I") return minor ? 0.0 : 7.0;
     if (n == "i") {
         if (!minor) return 0.0;
-        if (melodic && anyOf(token.suffix, {"mM7", "mMaj7", "mM9", "mMaj9"})) return 7.5;
+        if (melodic && isMelodicMinorTonicQuality(token.suffix)) return 7.5;
         return 6.5;
     }
     double weight;

@@ -36,5 +36,12 @@ TEST(QualityPredicates, MinorLikeAndDiminishedFollowTheirFirstDecidingTest) {
     EXPECT_FALSE(isMajorSeventhQuality("maj"));
 }
 
+TEST(QualityPredicates, MelodicMinorTonicIsTheMinorMajorSeventhOrNinthOnly) {
+    for (const char* q : {"mM7", "mMaj7", "mM9", "mMaj9"}) EXPECT_TRUE(isMelodicMinorTonicQuality(q)) << q;
+    for (const char* q : {"mM11", "m7", "maj7", "mM7b5", "", "mmaj7"}) {
+        EXPECT_FALSE(isMelodicMinorTonicQuality(q)) << q;
+    }
+}
+
 }  // namespace
 }  // namespace quillex
