@@ -79,8 +79,13 @@ void addRows(const std::map<Key, std::map<std::string, double>>& rows, Row&& add
 
 bool hasAccidentalGlyphForm(std::string_view token) { return glyphRomanToken(token) != token; }
 
-std::string readText(const std::filesystem::path& path) {
+// A file that cannot be read is an error of the sources, never an empty file.
+std::string readText(const std::filesystem::path& path, std::vector<std::string>& errors) {
     std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        errors.push_back(path.string() + ": cannot be read");
+        return {};
+    }
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -109,17 +114,17 @@ CorpusSources readCorpusSources(const std::string& folder) {
             continue;
         }
         std::vector<std::string> errors;
-        auto records = parseProgressionSource(genre, readText(file), errors);
+        auto records = parseProgressionSource(genre, readText(file, errors), errors);
         for (const auto& error : errors) sources.errors.push_back(file.string() + ":" + error);
         sources.records.insert(sources.records.end(), records.begin(), records.end());
     }
     for (const auto& file : textFilesIn(root / "transitions")) {
         std::vector<std::string> errors;
-        parseTransitionCounts(readText(file), sources.counts, errors);
+        parseTransitionCounts(readText(file, errors), sources.counts, errors);
         for (const auto& error : errors) sources.errors.push_back(file.string() + ":" + error);
     }
     std::set<std::string> counted;
-    std::istringstream styles(readText(root / "transition-styles.txt"));
+    std::istringstream styles(readText(root / "transition-styles.txt", sources.errors));
     for (std::string line; std::getline(styles, line);) {
         if (line.empty() || line[0] == '#') continue;
         counted.insert(normalizeGenreId(line));

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 #include <map>
 
@@ -142,6 +144,23 @@ TEST(CorpusSourceValidation, RecordsMustReadInTheirFiledMode) {
     EXPECT_EQ(checkRecordMode(major), "reads as major but is filed under minor");
     ProgressionSourceRecord dorian{"rock", 1, "dorian", "vamp", 0, {"i", "IV", "i", "IV"}, {}, 1};
     EXPECT_EQ(checkRecordMode(dorian), std::nullopt);
+}
+
+}  // namespace
+}  // namespace quillex
+
+namespace quillex {
+namespace {
+
+// A source folder missing a file the builder reads is refused, not read as empty.
+TEST(CorpusSourceFolder, UnreadableFilesAreReportedNotIgnored) {
+    const auto folder = std::filesystem::temp_directory_path() / "quillex-corpus-source-test";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "progressions");
+    const CorpusSources sources = readCorpusSources(folder.string());
+    ASSERT_EQ(sources.errors.size(), 1u);
+    EXPECT_NE(sources.errors[0].find("transition-styles.txt: cannot be read"), std::string::npos);
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
