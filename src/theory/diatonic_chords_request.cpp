@@ -46,9 +46,7 @@ BridgeReply handleGetDiatonicChords(const json& request) {
     MusicalKey key;
     key.root = *root;
     key.mode = modeText == "minor" ? kMinorMode : kMajorMode;
-    key.minorScaleType =
-        request.contains("minorScaleType") && readMinorScaleType(request) == "melodic" ? kMelodicMinorScale
-                                                                                      : kNaturalMinorScale;
+    key.minorScaleType = readMinorScaleType(request) == "melodic" ? kMelodicMinorScale : kNaturalMinorScale;
 
     std::int32_t extension = readDiatonicExtension(request, 7);
     if (extension != 3 && extension != 7 && extension != 9) extension = 7;
@@ -124,9 +122,10 @@ BridgeReply handleGetDiatonicChords(const json& request) {
         keyRomans[name] = requireRomanNumeralFromSymbol(name + (relationKey.isMinor() ? "m" : ""), relationContext);
     }
 
-    json payload{{"chords", std::move(chords)}, {"relationshipRoman", relationshipRoman}};
-    if (!keyRomans.empty()) payload["keyRomans"] = std::move(keyRomans);
-    if (!keyNames.empty()) payload["keyNames"] = std::move(keyNames);
+    json payload{{"chords", std::move(chords)},
+                 {"relationshipRoman", relationshipRoman},
+                 {"keyRomans", std::move(keyRomans)},
+                 {"keyNames", std::move(keyNames)}};
     return {kReplyType, attachRequestId(std::move(payload), requestId)};
 }
 

@@ -119,7 +119,7 @@ BridgeReply handleRecalculateRomans(const json& request) {
     if (presentAndNotOneOf(request, "oldMode", "major", "minor")) {
         return errorReply("oldMode must be major or minor", requestId, "invalid_old_mode");
     }
-    if (hasOldMinorScaleType(request) && presentAndNotOneOf(request, "oldMinorScaleType", "natural", "melodic")) {
+    if (presentAndNotOneOf(request, "oldMinorScaleType", "natural", "melodic")) {
         return errorReply("oldMinorScaleType must be natural or melodic", requestId,
                           "invalid_old_minor_scale_type");
     }
