@@ -49,8 +49,6 @@ std::string rootSpellingToken(std::string_view text) {
     return token;
 }
 
-std::string rootSpellingTokenFromView(std::string text) { return rootSpellingToken(text); }
-
 std::string slashBassSpellingToken(std::string_view chordSymbol) {
     const std::size_t slash = chordSymbol.find('/');
     if (slash == std::string_view::npos || slash + 1 >= chordSymbol.size()) return {};
@@ -65,10 +63,6 @@ std::string spellPitchClassOnLetter(PitchClass pitchClass, std::string_view toke
     std::string name(1, noteLetters[letterIndex]);
     name.append(static_cast<std::size_t>(std::abs(d)), d > 0 ? '#' : 'b');
     return name;
-}
-
-std::string spellPitchClassOnLetterFromView(PitchClass pitchClass, std::string token) {
-    return spellPitchClassOnLetter(pitchClass, token);
 }
 
 bool readSpellingPreference(const nlohmann::json& request, SpellingPreference& preference,

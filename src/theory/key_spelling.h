@@ -55,7 +55,6 @@ struct DegreeHint {
 // Upper-cased leading note letter plus the run of one repeated "b" or "#"
 // right after it; empty when the text does not start with a note letter.
 std::string rootSpellingToken(std::string_view text);
-std::string rootSpellingTokenFromView(std::string text);
 
 // `rootSpellingToken` of what follows the first "/"; empty without one.
 std::string slashBassSpellingToken(std::string_view chordSymbol);
@@ -63,7 +62,6 @@ std::string slashBassSpellingToken(std::string_view chordSymbol);
 // The pitch class written on the token's letter (the token's accidentals are
 // ignored), with up to six "#" or "b"; empty when the token has no note letter.
 std::string spellPitchClassOnLetter(PitchClass pitchClass, std::string_view token);
-std::string spellPitchClassOnLetterFromView(PitchClass pitchClass, std::string token);
 
 // Request readers: true on success; on failure false with the error text.
 bool readSpellingPreference(const nlohmann::json& request, SpellingPreference& preference,
