@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "theory/chord_symbol.h"
-#include "theory/json_number.h"
+#include "theory/request_readers.h"
 #include "voicing/chord_voicing.h"
 #include "voicing/semitone_transpose.h"
 #include "voicing/voicing_request_readers.h"
@@ -31,10 +31,9 @@ BridgeReply handleGenerateVoicing(const nlohmann::json& request) {
     }
     const std::string chordText = request.at("chord").get<std::string>();
     const std::string styleText = request.at("style").get<std::string>();
-    const std::int32_t octave = std::clamp(readInt32Saturating(request.value("octave", nlohmann::json(4))),
-                                           kMinVoicingOctave, kMaxVoicingOctave);
-    const std::int32_t inversion = readInt32Saturating(request.value("inversion", nlohmann::json(0)));
-    const bool dropBass = request.value("drop_bass", false);
+    const std::int32_t octave = std::clamp(readOctave(request), kMinVoicingOctave, kMaxVoicingOctave);
+    const std::int32_t inversion = readInversion(request);
+    const bool dropBass = readDropBass(request);
     const std::int32_t octaveShift = std::clamp(readOctaveShift(request, 0), -kMaxOctaveShift, kMaxOctaveShift);
 
     const std::optional<Chord> chord = parseChordSymbol(chordText);

@@ -82,8 +82,8 @@ SlotRead readCommonSlotKeys(const json& slot) {
     read.chordText = slot.value("chord", std::string());
     read.styleText = slot.value("style", std::string());
     read.octave = readOctave(slot);
-    read.inversion = readInt32Saturating(slot.value("inversion", json(0)));
-    read.dropBass = slot.value("drop_bass", false);
+    read.inversion = readInversion(slot);
+    read.dropBass = readDropBass(slot);
     read.octaveShift = readOctaveShift(slot, 0);
     return read;
 }
@@ -194,9 +194,9 @@ BridgeReply voiceWithLeading(const json& slots, const KeyContext& key, bool simp
         entry.slot.chord = untransposeChord(*chord, semitones);
         entry.slot.style = *style;
         entry.slot.octave = readOctave(slot);
-        entry.slot.inversion = readInt32Saturating(slot.value("inversion", json(0)));
+        entry.slot.inversion = readInversion(slot);
         entry.slot.octaveShift = readOctaveShift(slot, 0);
-        entry.dropBass = slot.value("drop_bass", false);
+        entry.dropBass = readDropBass(slot);
         entry.slot.dropBass = false;
         if (std::optional<std::vector<std::int32_t>> manual = readManualNotes(slot)) {
             entry.slot.manualMidi = std::move(*manual);
