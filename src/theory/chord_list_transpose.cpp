@@ -205,16 +205,18 @@ TransposeReply handleTransposeChords(const json& request) {
         return errorReply(message, requestId, "invalid_chord", badIndex);
     }
 
+    const MusicalKey sourceKey = makeKey(*root, minor, melodic);
+    const std::string sourceToken = rootSpellingToken(rootText);
     json chords = json::array();
     json payload = json::object();
     std::string error;
     if (offset == 0) {
-        const MusicalKey key = makeKey(*root, minor, melodic);
         // Both option keys are validated even though the analysis spells as written.
         if (!readSpellingOptions(request, *root, rootText, error)) return errorReply(error, requestId);
-        const std::string keyToken = rootSpellingToken(rootText);
-        if (!startsWithNoteLetter(keyToken)) return missingKeyContext(requestId);
-        for (const ChordListEntry& entry : entries) chords.push_back(writeChordAnalysis(entry.chord, key, keyToken));
+        if (!startsWithNoteLetter(sourceToken)) return missingKeyContext(requestId);
+        for (const ChordListEntry& entry : entries) {
+            chords.push_back(writeChordAnalysis(entry.chord, sourceKey, sourceToken));
+        }
         payload["key"] = readKeyObject(request, json::object());
     } else {
         const PitchClass newRoot = keyLinked ? transposePitchClass(*root, offset % 12) : *root;
@@ -226,8 +228,6 @@ TransposeReply handleTransposeChords(const json& request) {
             keyLinked ? spellScaleDegreeNote(targetKey, 1, options->preferFlats, options->simplifyAccidentals)
                       : rootText;
         if (!startsWithNoteLetter(targetSpelling)) return missingKeyContext(requestId);
-        const MusicalKey sourceKey = makeKey(*root, minor, melodic);
-        const std::string sourceToken = rootSpellingToken(rootText);
         if (!startsWithNoteLetter(sourceToken)) return missingKeyContext(requestId);
         for (const ChordListEntry& entry : entries) {
             chords.push_back(writeTransposedChord(entry, sourceKey, sourceToken, targetKey, targetSpelling, offset,
