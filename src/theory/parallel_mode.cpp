@@ -10,14 +10,6 @@ namespace {
 
 bool has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
-// True when the first occurrence of `figure` stands at the start or after
-// none of the `blocked` characters; false when it is absent.
-bool figureIsPlain(std::string_view text, std::string_view figure, std::string_view blocked) {
-    const std::size_t at = text.find(figure);
-    if (at == std::string_view::npos) return false;
-    return at == 0 || blocked.find(text[at - 1]) == std::string_view::npos;
-}
-
 std::optional<BassToneRole> roleOfInterval(std::int32_t interval, std::string_view qualityName) {
     switch (reducePitchClass(interval)) {
         case 0: return BassToneRole::Root;
@@ -38,9 +30,9 @@ bool isExtendedQuality(std::string_view q) {
     if (has(q, "6") && !has(q, "b6") && !has(q, "#6")) return false;
     if (has(q, "add9") || has(q, "add2") || has(q, "add11") || has(q, "add4")) return false;
     if (has(q, "7")) return true;
-    if (figureIsPlain(q, "9", "b#d")) return true;
-    if (figureIsPlain(q, "11", "b#")) return true;
-    return figureIsPlain(q, "13", "b#");
+    if (firstOccurrenceFreeOf(q, "9", "b#d")) return true;
+    if (firstOccurrenceFreeOf(q, "11", "b#")) return true;
+    return firstOccurrenceFreeOf(q, "13", "b#");
 }
 
 bool hasAlteredTension(std::string_view q) {

@@ -11,15 +11,6 @@ bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
-// `part` occurs, and its first occurrence starts the text or follows a byte
-// that is none of `blockers`.
-bool firstOccurrenceFreeOf(std::string_view text, std::string_view part,
-                           std::string_view blockers) {
-  const std::size_t at = text.find(part);
-  if (at == std::string_view::npos) return false;
-  return at == 0 || blockers.find(text[at - 1]) == std::string_view::npos;
-}
-
 bool isKnownQuality(std::string_view text) { return lookupChordQuality(text).has_value(); }
 
 struct BaseReading {
@@ -87,6 +78,13 @@ ExtensionReading readExtension(std::string_view ext) {
 }
 
 }  // namespace
+
+bool firstOccurrenceFreeOf(std::string_view text, std::string_view part,
+                           std::string_view blockers) {
+  const std::size_t at = text.find(part);
+  if (at == std::string_view::npos) return false;
+  return at == 0 || blockers.find(text[at - 1]) == std::string_view::npos;
+}
 
 std::string spellExtendedQuality(const ExtensionBaseFamily& family, std::int32_t degree,
                                  bool addThirteenth) {

@@ -18,6 +18,11 @@ struct ExtensionBaseFamily {
   bool operator==(const ExtensionBaseFamily&) const = default;
 };
 
+// `part` occurs, and its first occurrence starts the text or follows a byte
+// that is none of `blockers` ("9" after "b", "#" or "d" is no plain ninth).
+bool firstOccurrenceFreeOf(std::string_view text, std::string_view part,
+                           std::string_view blockers);
+
 // The quality spelling of `extension` applied on `base`; never fails (the
 // base is returned unchanged when no rule applies).
 std::string mergeQualityExtension(std::string_view extension, std::string_view base);

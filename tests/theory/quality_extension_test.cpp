@@ -126,5 +126,15 @@ TEST(QualityExtensionFuzz, RandomTextsNeverFail) {
   }
 }
 
+TEST(FirstOccurrenceFreeOf, ReadsOnlyTheFirstOccurrence) {
+  EXPECT_TRUE(firstOccurrenceFreeOf("9", "9", "b#d"));
+  EXPECT_TRUE(firstOccurrenceFreeOf("m9", "9", "b#d"));
+  EXPECT_FALSE(firstOccurrenceFreeOf("add9", "9", "b#d"));
+  EXPECT_FALSE(firstOccurrenceFreeOf("7b9", "9", "b#d"));
+  EXPECT_FALSE(firstOccurrenceFreeOf("7b9 9", "9", "b#d"));
+  EXPECT_FALSE(firstOccurrenceFreeOf("maj7", "9", "b#d"));
+  EXPECT_TRUE(firstOccurrenceFreeOf("7b11", "11", "#"));
+}
+
 }  // namespace
 }  // namespace quillex
