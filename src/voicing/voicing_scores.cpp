@@ -389,8 +389,6 @@ double voicingCost(std::span<const std::int32_t> v, const ChordScoreFacts& chord
         double sum = 0.0;
         for (const std::int32_t note : v) sum += note;
         cost += std::fabs(sum / static_cast<double>(n) - o.middle) * w[5];
-    } else {
-        cost += 0.0;
     }
     cost += roughnessCost(v, cache) * w[7];
     cost += chordToneRoleCost(chord, v, o);
