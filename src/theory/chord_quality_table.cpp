@@ -200,10 +200,6 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 127> kExplic
     {"susb9", "sus4b9"},
 }};
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 // Intervals of a canonical name, read as base, degree number and modifiers;
 // empty for a text outside the grammar.
 std::vector<std::int32_t> intervalsOfName(std::string_view name) {
@@ -214,7 +210,7 @@ std::vector<std::int32_t> intervalsOfName(std::string_view name) {
   // Base: the longest of these that begins the name.
   std::string_view base;
   for (std::string_view candidate : {"maj", "dim", "aug", "mM", "m"}) {
-    if (startsWith(name, candidate)) {
+    if (name.starts_with(candidate)) {
       base = candidate;
       break;
     }
@@ -223,7 +219,7 @@ std::vector<std::int32_t> intervalsOfName(std::string_view name) {
 
   std::int32_t degree = 0;
   for (std::string_view candidate : {"11", "13", "7", "9"}) {
-    if (startsWith(rest, candidate)) {
+    if (rest.starts_with(candidate)) {
       degree = candidate == "7" ? 7 : candidate == "9" ? 9 : candidate == "11" ? 11 : 13;
       rest.remove_prefix(candidate.size());
       break;
@@ -243,7 +239,7 @@ std::vector<std::int32_t> intervalsOfName(std::string_view name) {
   while (!rest.empty()) {
     std::string_view token;
     for (std::string_view candidate : kTokens) {
-      if (startsWith(rest, candidate)) {
+      if (rest.starts_with(candidate)) {
         token = candidate;
         break;
       }
@@ -291,7 +287,7 @@ struct AliasFamily {
 
 bool anyRest(std::string_view) { return true; }
 bool minorRest(std::string_view rest) {
-  return !startsWith(rest, "M") && !startsWith(rest, "aj");
+  return !rest.starts_with("M") && !rest.starts_with("aj");
 }
 
 }  // namespace
@@ -327,7 +323,7 @@ const QualityAliasTable& qualityAliasTable() {
     }};
     for (const AliasFamily& family : families) {
       for (std::string_view name : kCanonicalNames) {
-        if (!startsWith(name, family.prefix)) continue;
+        if (!name.starts_with(family.prefix)) continue;
         const std::string_view rest = name.substr(family.prefix.size());
         if (!family.accepts(rest)) continue;
         for (std::string_view spelling : family.spellings) {
@@ -342,7 +338,7 @@ const QualityAliasTable& qualityAliasTable() {
     for (std::string_view name : kCanonicalNames) {
       for (std::string_view head : {"", "m", "maj", "mM"}) {
         const std::string marked = std::string(head) + "11add13";
-        if (!startsWith(name, marked)) continue;
+        if (!name.starts_with(marked)) continue;
         add(std::string(head) + "13add11" + std::string(name.substr(marked.size())), name);
       }
     }
