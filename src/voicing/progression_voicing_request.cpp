@@ -310,7 +310,7 @@ BridgeReply handleProgressionVoicings(const json& request, VoicerPort* port) {
     echoes.fingerprint = readStringOrEmpty(request, "fingerprint");
     const bool autoVoiceLead = request.value("auto_voice_lead", false);
     const bool allowBassChanges = request.value("allow_bass_changes", false);
-    const bool includeDebug = request.value("include_avl_debug", false);
+    const bool includeDebug = readIncludeAvlDebug(request, false);
 
     const auto keyIt = request.find("key");
     if (keyIt == request.end() || !keyIt->is_object()) {
@@ -333,9 +333,9 @@ BridgeReply handleProgressionVoicings(const json& request, VoicerPort* port) {
     }
     KeyContext key;
     key.key.root = *keyRoot;
-    const bool minor = keyIt->value("mode", std::string("major")) == "minor";
+    const bool minor = readKeyMode(*keyIt) == "minor";
     key.key.mode = minor ? kMinorMode : kMajorMode;
-    const bool melodic = minor && keyIt->value("minorScaleType", std::string("natural")) == "melodic";
+    const bool melodic = minor && readMinorScaleType(*keyIt) == "melodic";
     key.key.minorScaleType = melodic ? kMelodicMinorScale : kNaturalMinorScale;
     key.rootSpelling = rootSpellingToken(rootText);
 
