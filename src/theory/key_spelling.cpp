@@ -57,12 +57,7 @@ std::string slashBassSpellingToken(std::string_view chordSymbol) {
 
 std::string spellPitchClassOnLetter(PitchClass pitchClass, std::string_view token) {
     if (!startsWithNoteLetter(token)) return {};
-    const std::int32_t letterIndex = noteLetterIndex(static_cast<std::uint8_t>(token[0]));
-    const std::int32_t d =
-        wrapToTritone(std::int32_t{reducePitchClass(pitchClass)} - naturalPitchClasses[letterIndex]);
-    std::string name(1, noteLetters[letterIndex]);
-    name.append(static_cast<std::size_t>(std::abs(d)), d > 0 ? '#' : 'b');
-    return name;
+    return noteNameOnLetter(pitchClass, noteLetterIndex(static_cast<std::uint8_t>(token[0])));
 }
 
 bool readSpellingPreference(const nlohmann::json& request, SpellingPreference& preference,
@@ -136,10 +131,9 @@ std::optional<std::string> spellAlteredDegree(const KeyContext& key, std::int32_
                                               std::int32_t alteration) {
     if (degree < 0 || degree > 6 || !startsWithNoteLetter(key.rootSpelling)) return std::nullopt;
     const std::int32_t keyLetter = noteLetterIndex(static_cast<std::uint8_t>(key.rootSpelling[0]));
-    const char letter[2] = {noteLetters[(keyLetter + degree) % 7], '\0'};
     const PitchClass pitchClass = reducePitchClass(std::int64_t{key.key.root} +
                                                  scaleIntervalsOf(key.key)[degree] + alteration);
-    return spellPitchClassOnLetter(pitchClass, letter);
+    return noteNameOnLetter(pitchClass, (keyLetter + degree) % 7);
 }
 
 AlteredDegree nearestAlteredDegree(const KeyContext& key, PitchClass pitchClass,

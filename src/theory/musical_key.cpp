@@ -223,9 +223,7 @@ std::string spellChordToneInKey(const MusicalKey& key, const Chord& chord, Pitch
         }
     }
     const int letterIndex = (rootLetter + chordToneDegreeOfInterval(chord.quality, interval)) % 7;
-    const std::int32_t alteration =
-        wrapToTritone(std::int32_t{reducePitchClass(pitchClass)} - naturalPitchClasses[letterIndex]);
-    std::string name = letterWithAccidentals(noteLetters[letterIndex], alteration);
+    std::string name = noteNameOnLetter(pitchClass, letterIndex);
     return simplificationAsked(simplifyAccidentals) ? simplifyNoteName(name) : name;
 }
 

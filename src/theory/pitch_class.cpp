@@ -67,6 +67,16 @@ bool startsWithNoteLetter(std::string_view text) {
   return !text.empty() && noteLetterIndex(static_cast<std::uint8_t>(text[0])) != -1;
 }
 
+std::string noteNameOnLetter(PitchClass pitchClass, std::int32_t letterIndex) {
+  const auto letter = static_cast<std::size_t>(letterIndex);
+  const std::int32_t alteration =
+      wrapToTritone(std::int32_t{reducePitchClass(pitchClass)} - naturalPitchClasses[letter]);
+  std::string name(1, noteLetters[letter]);
+  name.append(static_cast<std::size_t>(alteration < 0 ? -alteration : alteration),
+              alteration > 0 ? '#' : 'b');
+  return name;
+}
+
 PitchClass reducePitchClass(std::int64_t semitones) {
   return static_cast<PitchClass>(((semitones % 12) + 12) % 12);
 }

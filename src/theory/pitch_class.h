@@ -36,6 +36,9 @@ std::int32_t noteLetterIndex(std::uint8_t character);
 
 bool startsWithNoteLetter(std::string_view text);
 
+// The pitch class written on letter index 0..6 (C..B), with up to six "#" or "b".
+std::string noteNameOnLetter(PitchClass pitchClass, std::int32_t letterIndex);
+
 // The non-negative remainder of any semitone count modulo 12.
 PitchClass reducePitchClass(std::int64_t semitones);
 

@@ -88,6 +88,16 @@ TEST(PitchClassLetters, LetterIndexAndStart) {
   EXPECT_FALSE(startsWithNoteLetter("#C"));
 }
 
+TEST(PitchClassNoteNameOnLetter, NearestAlterationOfTheLetter) {
+  EXPECT_EQ(noteNameOnLetter(1, 1), "Db");
+  EXPECT_EQ(noteNameOnLetter(1, 0), "C#");
+  EXPECT_EQ(noteNameOnLetter(0, 6), "B#");
+  EXPECT_EQ(noteNameOnLetter(3, 6), "B####");
+  EXPECT_EQ(noteNameOnLetter(6, 0), "C######");
+  EXPECT_EQ(noteNameOnLetter(5, 5), "Abbbb");
+  EXPECT_EQ(noteNameOnLetter(4, 2), "E");
+}
+
 TEST(PitchClassCapitalize, AsciiOnly) {
   EXPECT_EQ(capitalizeNoteName(""), "");
   EXPECT_EQ(capitalizeNoteName("eb"), "Eb");
