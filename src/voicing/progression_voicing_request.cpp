@@ -32,11 +32,8 @@ struct Echoes {
 
     void attachAll(json& payload) const {
         if (!source.empty()) payload["source"] = source;
-        attachId(payload);
+        payload = attachRequestId(std::move(payload), requestId);
         if (!fingerprint.empty()) payload["fingerprint"] = fingerprint;
-    }
-    void attachId(json& payload) const {
-        if (!requestId.empty()) payload["request_id"] = requestId;
     }
 };
 
@@ -314,22 +311,20 @@ BridgeReply handleProgressionVoicings(const json& request, VoicerPort* port) {
 
     const auto keyIt = request.find("key");
     if (keyIt == request.end() || !keyIt->is_object()) {
-        json payload = {{"error", "missing key context"},
-                        {"message", "Progression Roman display requires key context"},
-                        {"code", "missing_key_context"},
-                        {"voicings", json::array()}};
-        echoes.attachId(payload);
-        return error(std::move(payload));
+        return error(attachRequestId(json{{"error", "missing key context"},
+                                          {"message", "Progression Roman display requires key context"},
+                                          {"code", "missing_key_context"},
+                                          {"voicings", json::array()}},
+                                     echoes.requestId));
     }
     const std::string rootText = keyIt->value("root", std::string());
     const std::optional<PitchClass> keyRoot = parseKeyRoot(rootText);
     if (!keyRoot) {
-        json payload = {{"error", "invalid display key"},
-                        {"message", "Display spelling requires a valid key root"},
-                        {"code", "invalid_display_key"},
-                        {"voicings", json::array()}};
-        echoes.attachId(payload);
-        return error(std::move(payload));
+        return error(attachRequestId(json{{"error", "invalid display key"},
+                                          {"message", "Display spelling requires a valid key root"},
+                                          {"code", "invalid_display_key"},
+                                          {"voicings", json::array()}},
+                                     echoes.requestId));
     }
     KeyContext key;
     key.key.root = *keyRoot;
@@ -342,15 +337,11 @@ BridgeReply handleProgressionVoicings(const json& request, VoicerPort* port) {
     std::string message;
     SpellingPreference preference = SpellingPreference::Fifths;
     if (!readSpellingPreference(request, preference, message)) {
-        json payload = {{"message", message}};
-        echoes.attachId(payload);
-        return error(std::move(payload));
+        return error(attachRequestId(json{{"message", message}}, echoes.requestId));
     }
     bool simplify = true;
     if (!readSimplifyAccidentals(request, simplify, message)) {
-        json payload = {{"message", message}};
-        echoes.attachId(payload);
-        return error(std::move(payload));
+        return error(attachRequestId(json{{"message", message}}, echoes.requestId));
     }
     const std::int32_t semitones = readSemitoneTranspose(request);
     (void)request.value("auto_mode", std::string("auto"));
