@@ -32,9 +32,7 @@ std::string spellChordTone(const Chord& chord, std::string_view spelledRoot, std
         }
     }
     const std::int32_t letter = (rootLetter + chordToneDegreeOfInterval(chord.quality, interval)) % 7;
-    const std::int32_t d = wrapToTritone(p - naturalPitchClasses[static_cast<std::size_t>(letter)]);
-    std::string text(1, noteLetters[static_cast<std::size_t>(letter)]);
-    text.append(static_cast<std::size_t>(d < 0 ? -d : d), d > 0 ? '#' : 'b');
+    const std::string text = noteNameOnLetter(static_cast<PitchClass>(p), letter);
     return simplify ? simplifyNoteName(text) : text;
 }
 
