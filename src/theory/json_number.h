@@ -23,6 +23,13 @@ std::optional<std::int32_t> readInt32Exact(const nlohmann::json& value);
 // As `readInt32Exact`, for an unsigned 32-bit field.
 std::optional<std::uint32_t> readUint32Exact(const nlohmann::json& value);
 
+// A 64-bit integer clamped to the signed 32-bit range.
+constexpr std::int32_t saturateToInt32(std::int64_t value) {
+    constexpr std::int64_t lo = -2147483648LL;
+    constexpr std::int64_t hi = 2147483647LL;
+    return static_cast<std::int32_t>(value < lo ? lo : value > hi ? hi : value);
+}
+
 // Truncates a double toward zero and saturates it to [lo, hi] (NaN gives 0,
 // or `lo` when 0 lies outside the bounds).
 std::int64_t saturateToRange(double value, std::int64_t lo, std::int64_t hi);

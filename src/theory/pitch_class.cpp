@@ -77,10 +77,6 @@ std::string noteNameOnLetter(PitchClass pitchClass, std::int32_t letterIndex) {
   return name;
 }
 
-PitchClass reducePitchClass(std::int64_t semitones) {
-  return static_cast<PitchClass>(((semitones % 12) + 12) % 12);
-}
-
 std::int32_t wrapToTritone(std::int32_t semitones) {
   std::int32_t r = semitones % 12;
   if (r > 6) r -= 12;

@@ -8,6 +8,7 @@
 #include "theory/chord_symbol.h"
 #include "theory/pitch_class.h"
 #include "theory/quality_extension.h"
+#include "theory/json_number.h"
 
 namespace quillex {
 
@@ -22,12 +23,6 @@ constexpr std::array<std::pair<std::string_view, std::int32_t>, 14> kRomanNumera
     {"I", 1}, {"II", 2}, {"III", 3}, {"IV", 4}, {"V", 5}, {"VI", 6}, {"VII", 7},
     {"i", 1}, {"ii", 2}, {"iii", 3}, {"iv", 4}, {"v", 5}, {"vi", 6}, {"vii", 7},
 }};
-
-std::int32_t saturateToInt32(std::int64_t value) {
-    constexpr std::int64_t lo = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int64_t hi = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(value < lo ? lo : value > hi ? hi : value);
-}
 
 enum class QualityMark { None, Diminished, HalfDiminished, Augmented };
 

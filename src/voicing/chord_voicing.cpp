@@ -9,6 +9,7 @@
 #include "voicing/voicing_descriptor.h"
 #include "voicing/voicing_plan_builders.h"
 #include "voicing/voicing_template.h"
+#include "theory/json_number.h"
 
 namespace quillex {
 
@@ -41,10 +42,6 @@ bool invertsByTone(VoicingStyle style, std::span<const std::int32_t> intervals) 
     }
     const std::vector<std::int32_t> tones = distinctPitchClasses(intervals);
     return tones.size() == 3 && tones.front() == 0;
-}
-
-std::int32_t clampToInt32(std::int64_t value) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
 std::int32_t bassGap(VoicingStyle style) {
@@ -199,7 +196,7 @@ std::vector<Pitch> styledPitches(const Chord& chord, VoicingStyle style, std::in
     const std::int64_t base = static_cast<std::int64_t>(chord.root) + 12 * (static_cast<std::int64_t>(octave) + 1);
     std::vector<Pitch> pitches;
     pitches.reserve(offsets.size());
-    for (std::int32_t o : offsets) pitches.push_back(pitchFromMidi(clampToInt32(base + o)));
+    for (std::int32_t o : offsets) pitches.push_back(pitchFromMidi(saturateToInt32(base + o)));
     std::sort(pitches.begin(), pitches.end());
     return pitches;
 }
@@ -249,7 +246,7 @@ std::vector<Pitch> invertVoicing(const Chord& chord, VoicingStyle style, std::in
     for (std::int32_t& m : midi) m += 12 * q;
     const std::int64_t bass = static_cast<std::int64_t>(tones[static_cast<std::size_t>(r)]) + chord.root +
                               12 * (static_cast<std::int64_t>(octave) + q);
-    return insertBassNote(std::move(midi), chord, style, clampToInt32(bass), v.size());
+    return insertBassNote(std::move(midi), chord, style, saturateToInt32(bass), v.size());
 }
 
 std::vector<Pitch> placeSlashBass(const std::vector<Pitch>& voicing, const Chord& chord, VoicingStyle style,

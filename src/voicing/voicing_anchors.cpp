@@ -9,16 +9,12 @@
 #include "voicing/chord_voicing.h"
 #include "voicing/voicer_solve.h"
 #include "voicing/voicing_candidates.h"
+#include "theory/json_number.h"
 
 namespace quillex {
 namespace {
 
 constexpr std::int32_t kAnchorOctave = 3;
-
-std::int32_t saturate32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                              std::numeric_limits<std::int32_t>::max()));
-}
 
 const std::vector<std::int32_t>& anchorNotesOf(const std::vector<VoicingSlot>& slots, AnchorNotes& anchors,
                                                std::size_t i) {
@@ -37,15 +33,15 @@ VoicerOptions segmentOptions(const VoicingSlot& anchorSlot, const std::vector<st
     const std::int64_t maxNotes =
         std::min<std::int64_t>(profile.noteCap, std::max<std::int64_t>(n + profile.extraNotes, largestPitchClassCount));
     const std::int64_t minNotes = std::min<std::int64_t>(maxNotes, std::max<std::int64_t>(n, 1));
-    options.maxNotes = saturate32(maxNotes);
-    options.minNotes = saturate32(minNotes);
+    options.maxNotes = saturateToInt32(maxNotes);
+    options.minNotes = saturateToInt32(minNotes);
     options.targetNotes = options.minNotes;
     if (!anchor.empty()) {
         std::int64_t sum = 0;
         for (const std::int32_t note : anchor) sum += note;
-        options.middle = saturate32(static_cast<std::int64_t>(std::round(static_cast<double>(sum) / static_cast<double>(n))));
-        options.top = saturate32(static_cast<std::int64_t>(anchor.back()) + profile.topMargin);
-        options.bottom = saturate32(static_cast<std::int64_t>(anchor.front()) - profile.bottomMargin);
+        options.middle = saturateToInt32(static_cast<std::int64_t>(std::round(static_cast<double>(sum) / static_cast<double>(n))));
+        options.top = saturateToInt32(static_cast<std::int64_t>(anchor.back()) + profile.topMargin);
+        options.bottom = saturateToInt32(static_cast<std::int64_t>(anchor.front()) - profile.bottomMargin);
     }
     options.allowBassChanges = allowBassChanges;
     options.middleWeightScale = profile.middleWeightScale;
@@ -53,8 +49,8 @@ VoicerOptions segmentOptions(const VoicingSlot& anchorSlot, const std::vector<st
     if (profile.fixedMaxSpan >= 0) {
         options.maxSpan = profile.fixedMaxSpan;
     } else if (n >= profile.wideAnchorNotes || span >= profile.wideAnchorSpan) {
-        options.minSpan = saturate32(std::max<std::int64_t>(span - profile.spanSlack, 0));
-        options.maxSpan = saturate32(span + profile.spanSlack);
+        options.minSpan = saturateToInt32(std::max<std::int64_t>(span - profile.spanSlack, 0));
+        options.maxSpan = saturateToInt32(span + profile.spanSlack);
     }
     options.style = anchorSlot.style;
     return options;

@@ -8,6 +8,7 @@
 
 #include "theory/pitch_class.h"
 #include "theory/quality_family.h"
+#include "theory/json_number.h"
 
 namespace quillex {
 namespace {
@@ -25,11 +26,6 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;
-}
-
-std::int32_t saturate32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                              std::numeric_limits<std::int32_t>::max()));
 }
 
 using VoicingSet = std::unordered_set<CandidateVoicing, MidiListHash>;
@@ -381,8 +377,8 @@ CandidateResult generateCandidateVoicings(const Chord& chord, const VoicerOption
 
     bool anyHit = false;
     auto attempt = [&](std::int64_t b, std::int64_t t) {
-        key.bottom = saturate32(b);
-        key.top = saturate32(t);
+        key.bottom = saturateToInt32(b);
+        key.top = saturateToInt32(t);
         bool hit = false;
         SharedCandidateList list = cachedCandidateVoicings(key, cache, hit);
         anyHit = anyHit || hit;
