@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "document/document_schema.h"
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 
 namespace quillex {
 

@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 
 namespace quillex {
 

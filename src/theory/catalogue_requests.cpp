@@ -9,11 +9,11 @@
 #include "performance/rhythm_pattern.h"
 #include "theory/chord_quality_table.h"
 #include "theory/chord_symbol.h"
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 #include "theory/key_spelling.h"
 #include "theory/quality_family.h"
-#include "theory/request_readers.h"
-#include "voicing/voicing_request_readers.h"
+#include "protocol/request_readers.h"
+#include "protocol/voicing_request_readers.h"
 #include "voicing/voicing_style.h"
 
 namespace quillex {

@@ -4,14 +4,14 @@
 #include <stdexcept>
 #include <utility>
 
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 #include "theory/key_spelling.h"
 #include "theory/pitch_class.h"
 #include "theory/quality_family.h"
-#include "theory/request_readers.h"
+#include "protocol/request_readers.h"
 #include "theory/roman_numeral_derivation.h"
 #include "theory/roman_numeral_resolution.h"
-#include "voicing/voicing_request_readers.h"
+#include "protocol/voicing_request_readers.h"
 
 namespace quillex {
 

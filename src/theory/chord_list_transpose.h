@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/bridge_reply.h"
+#include "protocol/bridge_reply.h"
 #include "theory/chord_symbol.h"
 #include "theory/musical_key.h"
 

@@ -9,10 +9,10 @@
 #include "theory/chord_modifier.h"
 #include "theory/chord_symbol.h"
 #include "theory/pitch_class.h"
-#include "theory/request_readers.h"
+#include "protocol/request_readers.h"
 #include "voicing/chord_voicing.h"
 #include "voicing/semitone_transpose.h"
-#include "voicing/voicing_request_readers.h"
+#include "protocol/voicing_request_readers.h"
 #include "voicing/voicing_style.h"
 
 namespace quillex {

@@ -9,12 +9,12 @@
 #include "theory/musical_key.h"
 #include "theory/pitch_class.h"
 #include "theory/quality_family.h"
-#include "theory/request_readers.h"
+#include "protocol/request_readers.h"
 #include "theory/roman_numeral_derivation.h"
 #include "theory/roman_numeral_resolution.h"
 #include "voicing/chord_voicing.h"
 #include "voicing/semitone_transpose.h"
-#include "voicing/voicing_request_readers.h"
+#include "protocol/voicing_request_readers.h"
 #include "voicing/voicing_style.h"
 
 namespace quillex {

@@ -3,7 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/bridge_reply.h"
+#include "protocol/bridge_reply.h"
 
 namespace quillex {
 

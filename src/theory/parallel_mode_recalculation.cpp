@@ -12,9 +12,9 @@
 #include "theory/parallel_mode.h"
 #include "theory/pitch_class.h"
 #include "theory/quality_family.h"
-#include "theory/request_readers.h"
+#include "protocol/request_readers.h"
 #include "theory/roman_numeral_derivation.h"
-#include "voicing/voicing_request_readers.h"
+#include "protocol/voicing_request_readers.h"
 
 namespace quillex {
 

@@ -8,7 +8,7 @@
 #include "theory/chord_symbol.h"
 #include "theory/pitch_class.h"
 #include "theory/quality_extension.h"
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 
 namespace quillex {
 

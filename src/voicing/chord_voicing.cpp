@@ -9,7 +9,7 @@
 #include "voicing/voicing_descriptor.h"
 #include "voicing/voicing_plan_builders.h"
 #include "voicing/voicing_template.h"
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 
 namespace quillex {
 

@@ -8,14 +8,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 #include "theory/key_spelling.h"
 #include "theory/pitch_class.h"
-#include "theory/request_readers.h"
+#include "protocol/request_readers.h"
 #include "voicing/semitone_transpose.h"
 #include "voicing/voicing_anchors.h"
 #include "voicing/voicing_display.h"
-#include "voicing/voicing_request_readers.h"
+#include "protocol/voicing_request_readers.h"
 
 namespace quillex {
 namespace {

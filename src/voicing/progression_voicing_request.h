@@ -6,7 +6,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-#include "host/bridge_reply.h"
+#include "protocol/bridge_reply.h"
 #include "theory/chord_symbol.h"
 #include "voicing/chord_voicing.h"
 #include "voicing/voicer_port.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "host/diagnostic_trace.h"
+#include "protocol/diagnostic_trace.h"
 #include "voicing/voicing_candidates.h"
 #include "voicing/voicing_scores.h"
 

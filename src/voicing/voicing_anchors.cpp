@@ -9,7 +9,7 @@
 #include "voicing/chord_voicing.h"
 #include "voicing/voicer_solve.h"
 #include "voicing/voicing_candidates.h"
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 
 namespace quillex {
 namespace {

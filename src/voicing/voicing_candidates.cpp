@@ -8,7 +8,7 @@
 
 #include "theory/pitch_class.h"
 #include "theory/quality_family.h"
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 
 namespace quillex {
 namespace {

@@ -10,7 +10,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "host/diagnostic_trace.h"
+#include "protocol/diagnostic_trace.h"
 #include "voicing/voicing_anchors.h"
 #include "voicing/voicing_candidates.h"
 #include "voicing/voicing_scores.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/diagnostic_trace.h"
+#include "protocol/diagnostic_trace.h"
 
 namespace quillex {
 namespace {

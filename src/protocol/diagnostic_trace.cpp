@@ -1,5 +1,5 @@
 // The process-wide diagnostic trace.
-#include "host/diagnostic_trace.h"
+#include "protocol/diagnostic_trace.h"
 
 #include <mutex>
 #include <utility>

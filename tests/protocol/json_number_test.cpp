@@ -1,5 +1,5 @@
 // Range-safe reading of JSON numbers.
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 
 #include <cmath>
 #include <limits>

@@ -1,5 +1,5 @@
 // Range-safe conversion of JSON numbers to 32-bit integers.
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 
 #include <cmath>
 #include <limits>

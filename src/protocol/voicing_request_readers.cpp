@@ -1,9 +1,9 @@
 // Request-key readers of the chord-voicing requests.
-#include "voicing/voicing_request_readers.h"
+#include "protocol/voicing_request_readers.h"
 
 #include <nlohmann/json.hpp>
 
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 
 namespace quillex {
 

@@ -1,5 +1,5 @@
 // The process-wide diagnostic trace: off by default, kept only while on, reset and discard.
-#include "host/diagnostic_trace.h"
+#include "protocol/diagnostic_trace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Keyed request readers with the JSON library's own defaults and type errors.
-#include "theory/request_readers.h"
+#include "protocol/request_readers.h"
 
-#include "theory/json_number.h"
+#include "protocol/json_number.h"
 
 namespace quillex {
 

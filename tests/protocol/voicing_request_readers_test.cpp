@@ -1,5 +1,5 @@
 // Tests of the request-id and octave-shift readers and chord-tone degrees.
-#include "voicing/voicing_request_readers.h"
+#include "protocol/voicing_request_readers.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

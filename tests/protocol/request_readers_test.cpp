@@ -1,5 +1,5 @@
 // Keyed request readers: defaults, the library's type errors, and request-id attachment.
-#include "theory/request_readers.h"
+#include "protocol/request_readers.h"
 
 #include <gtest/gtest.h>
 
