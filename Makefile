@@ -5,7 +5,7 @@ BUILD ?= build
 SAN_BUILD ?= build-sanitize
 BENCH_BUILD ?= build-bench
 
-.PHONY: deps test test-release test-sanitize bench clean
+.PHONY: deps test test-release test-sanitize bench format clean
 
 deps:
 	@./tools/install-deps.sh
@@ -28,6 +28,9 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target quillex_bench
 	cd $(BENCH_BUILD)/bin && ./quillex_bench
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD)

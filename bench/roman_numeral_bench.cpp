@@ -14,8 +14,8 @@ const quillex::KeyContext kEbMajor{{3, quillex::kMajorMode, quillex::kNaturalMin
 
 std::vector<quillex::Chord> mixedChords() {
     std::vector<quillex::Chord> chords;
-    for (const char* symbol : {"Ebmaj7", "Fm7", "Gm7", "Abmaj7", "Bb7", "Cm7", "Dm7b5", "Ddim7",
-                               "Bb7/D", "Gb", "E9", "Absus4/Bb"}) {
+    for (const char* symbol :
+         {"Ebmaj7", "Fm7", "Gm7", "Abmaj7", "Bb7", "Cm7", "Dm7b5", "Ddim7", "Bb7/D", "Gb", "E9", "Absus4/Bb"}) {
         chords.push_back(*quillex::parseChordSymbol(symbol));
     }
     return chords;
@@ -33,8 +33,8 @@ void BM_DeriveRomanNumeralPerChord(benchmark::State& state) {
 BENCHMARK(BM_DeriveRomanNumeralPerChord);
 
 void BM_RomanNumeralToChordPerNumeral(benchmark::State& state) {
-    const std::vector<std::string> numerals = {"Imaj7", "iim7", "V7/vii", "vii\u00F8", "\u266DVII",
-                                               "ii9", "IV/V", "\u266Fiv\u00B07"};
+    const std::vector<std::string> numerals = {"Imaj7",     "iim7", "V7/vii", "vii\u00F8",
+                                               "\u266DVII", "ii9",  "IV/V",   "\u266Fiv\u00B07"};
     std::size_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(quillex::romanNumeralToChord(numerals[i], kEbMajor.key));

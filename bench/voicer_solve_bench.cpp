@@ -10,9 +10,9 @@
 namespace quillex {
 namespace {
 
-constexpr std::string_view kRich[] = {"Cmaj9",  "Am11",  "D7b9",   "G13",   "Fmaj7#11", "E7#9",  "Bbm9",
-                                      "Eb13",   "Abmaj9", "Db9",   "Gm9",   "C7alt",    "F#m7b5", "B7b13",
-                                      "Em9",    "A13sus4", "Dm7/G", "C/E",  "G7/B",     "Ebmaj7#5"};
+constexpr std::string_view kRich[] = {"Cmaj9", "Am11",    "D7b9",  "G13", "Fmaj7#11", "E7#9",    "Bbm9",
+                                      "Eb13",  "Abmaj9",  "Db9",   "Gm9", "C7alt",    "F#m7b5",  "B7b13",
+                                      "Em9",   "A13sus4", "Dm7/G", "C/E", "G7/B",     "Ebmaj7#5"};
 
 AvlSegment progression(std::size_t length, VoicingStyle style, std::string_view lastSymbol = {}) {
     std::vector<VoicingSlot> slots(length);
@@ -35,14 +35,16 @@ void report(benchmark::State& state, const VoicerSolveStats& stats, const Voicer
         return hits + misses == 0 ? 0.0 : static_cast<double>(hits) / static_cast<double>(hits + misses);
     };
     if (port.cacheState) {
-        state.counters["cand_hit_rate"] = rate(port.cacheState->candidates.hits(), port.cacheState->candidates.misses());
+        state.counters["cand_hit_rate"] =
+            rate(port.cacheState->candidates.hits(), port.cacheState->candidates.misses());
         state.counters["rough_hit_rate"] = rate(port.cacheState->roughness.hits(), port.cacheState->roughness.misses());
     }
 }
 
 // A new port every iteration: nothing cached, nothing reused.
 void BM_SolveCold(benchmark::State& state) {
-    const AvlSegment s = progression(static_cast<std::size_t>(state.range(0)), static_cast<VoicingStyle>(state.range(1)));
+    const AvlSegment s =
+        progression(static_cast<std::size_t>(state.range(0)), static_cast<VoicingStyle>(state.range(1)));
     VoicerSolveStats stats;
     VoicerPort last;
     for (auto _ : state) {
@@ -57,7 +59,8 @@ void BM_SolveCold(benchmark::State& state) {
 
 // The same progression re-solved through the same port.
 void BM_SolveUnchanged(benchmark::State& state) {
-    const AvlSegment s = progression(static_cast<std::size_t>(state.range(0)), static_cast<VoicingStyle>(state.range(1)));
+    const AvlSegment s =
+        progression(static_cast<std::size_t>(state.range(0)), static_cast<VoicingStyle>(state.range(1)));
     VoicerSolveStats stats;
     VoicerPort port;
     voicerSolve(s.chords, s.options, s.fixedChords, &port);

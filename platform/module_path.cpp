@@ -26,8 +26,7 @@ std::string runningExecutablePath() {
 
 std::string ownModuleFilePath() {
     Dl_info info{};
-    if (::dladdr(reinterpret_cast<const void*>(&ownModuleFilePath), &info) == 0 ||
-        info.dli_fname == nullptr) {
+    if (::dladdr(reinterpret_cast<const void*>(&ownModuleFilePath), &info) == 0 || info.dli_fname == nullptr) {
         return {};
     }
     std::string path(info.dli_fname);

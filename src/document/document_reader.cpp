@@ -29,9 +29,7 @@ constexpr std::string_view kKeyMessage = "Document key is invalid";
 constexpr std::string_view kRhythmMessage = "Document rhythm is invalid";
 constexpr std::string_view kGestureMessage = "Document gesture is invalid";
 
-[[noreturn]] void fail(std::string_view message) {
-    throw std::runtime_error(std::string(message));
-}
+[[noreturn]] void fail(std::string_view message) { throw std::runtime_error(std::string(message)); }
 
 // A 32-bit field: booleans and wrong types follow the library; numbers convert
 // only when the exact value fits, else the field's own message.
@@ -73,9 +71,7 @@ const json& requireArray(const json& value) {
     return value;
 }
 
-std::string requiredString(const json& object, const char* key) {
-    return object.at(key).get<std::string>();
-}
+std::string requiredString(const json& object, const char* key) { return object.at(key).get<std::string>(); }
 
 bool requiredBool(const json& object, const char* key) { return object.at(key).get<bool>(); }
 

@@ -778,8 +778,7 @@ std::optional<std::int32_t> exactInteger(const nlohmann::json& value) {
     return readInt32Exact(value);
 }
 
-bool withinNamedRange(const nlohmann::json& value, const nlohmann::json& constraints,
-                      std::string_view name) {
+bool withinNamedRange(const nlohmann::json& value, const nlohmann::json& constraints, std::string_view name) {
     const auto* range = member(constraints, name);
     return range != nullptr && isWithinSchemaRange(value, *range);
 }
@@ -813,13 +812,11 @@ std::int32_t readSchemaVersion(const nlohmann::json& value, std::int32_t default
     if (!it->is_number()) return it->get<std::int32_t>();  // booleans read as 0/1, others raise
     if (const auto exact = readInt32Exact(*it)) return *exact;
     if (it->is_number_float()) {
-        return static_cast<std::int32_t>(saturateToRange(it->get<double>(),
-                                                         std::numeric_limits<std::int32_t>::min(),
+        return static_cast<std::int32_t>(saturateToRange(it->get<double>(), std::numeric_limits<std::int32_t>::min(),
                                                          std::numeric_limits<std::int32_t>::max()));
     }
-    return it->is_number_unsigned() || it->get<std::int64_t>() > 0
-               ? std::numeric_limits<std::int32_t>::max()
-               : std::numeric_limits<std::int32_t>::min();
+    return it->is_number_unsigned() || it->get<std::int64_t>() > 0 ? std::numeric_limits<std::int32_t>::max()
+                                                                   : std::numeric_limits<std::int32_t>::min();
 }
 
 bool matchesSchemaShape(const nlohmann::json& value, const nlohmann::json& shape) {
@@ -852,8 +849,7 @@ bool isSchemaEnumMember(const nlohmann::json& list, const nlohmann::json& value)
     return false;
 }
 
-bool isValidVelocityCurve(const nlohmann::json& schema, const nlohmann::json& curve,
-                          std::string_view level) {
+bool isValidVelocityCurve(const nlohmann::json& schema, const nlohmann::json& curve, std::string_view level) {
     const auto* shapes = member(schema, "shapes");
     const auto* constraints = member(schema, "constraints");
     if (shapes == nullptr || constraints == nullptr) return false;

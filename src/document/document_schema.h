@@ -29,8 +29,7 @@ bool isSchemaEnumMember(const nlohmann::json& list, const nlohmann::json& value)
 
 // A contour whose levels lie within the constraint named by `level` and whose
 // mid position and bends lie within their own constraints.
-bool isValidVelocityCurve(const nlohmann::json& schema, const nlohmann::json& curve,
-                          std::string_view level);
+bool isValidVelocityCurve(const nlohmann::json& schema, const nlohmann::json& curve, std::string_view level);
 
 // The bend constraint; raises the library's out-of-range error when it is missing.
 const nlohmann::json& attackCurveBendConstraint(const nlohmann::json& constraints);

@@ -41,9 +41,7 @@ json valueArray(const std::vector<Value>& values) {
 
 }  // namespace
 
-json writeOptionalString(const std::optional<std::string>& value) {
-    return value ? json(*value) : json(nullptr);
-}
+json writeOptionalString(const std::optional<std::string>& value) { return value ? json(*value) : json(nullptr); }
 
 json writeProgressionParseErrors(const std::optional<ProgressionParseError>& error) {
     if (!error) return nullptr;
@@ -146,9 +144,7 @@ json writeBassSplitSection(const BassSplitSection& bassSplit) {
     return ObjectBuilder().add("mode", bassSplit.mode).add("target", bassSplit.target).take();
 }
 
-json writeClipSyncSection(const ClipSyncSection& clipSync) {
-    return ObjectBuilder().add("mode", clipSync.mode).take();
-}
+json writeClipSyncSection(const ClipSyncSection& clipSync) { return ObjectBuilder().add("mode", clipSync.mode).take(); }
 
 json writeProgressionSlot(const ProgressionSlot& slot) {
     ObjectBuilder out;

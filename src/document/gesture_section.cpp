@@ -3,8 +3,6 @@
 
 namespace quillex {
 
-std::shared_ptr<const GestureSection> makeDefaultGestureSection() {
-    return std::make_shared<const GestureSection>();
-}
+std::shared_ptr<const GestureSection> makeDefaultGestureSection() { return std::make_shared<const GestureSection>(); }
 
 }  // namespace quillex

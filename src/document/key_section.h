@@ -12,7 +12,7 @@ struct KeySection {
     std::string mode;            // "minor" selects minor, anything else major
     std::string minorScaleType;  // "melodic" selects melodic minor, anything else natural
     std::int32_t transposeOffset = 0;
-    bool autoKey = false;        // the key follows the chords
+    bool autoKey = false;  // the key follows the chords
 
     friend bool operator==(const KeySection&, const KeySection&) = default;
 };

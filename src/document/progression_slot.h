@@ -16,7 +16,7 @@ struct ProgressionSlot {
     bool isRest = false;              // true exactly when type holds "rest"
     double duration = 4.0;            // quarter-note beats
     std::optional<std::string> lockState;
-    SlotChord chord;                  // ignored for a rest
+    SlotChord chord;  // ignored for a rest
     std::optional<std::int32_t> inversion;
     std::optional<std::int32_t> octaveShift;
     std::optional<std::string> voicingStyle;

@@ -14,8 +14,8 @@ std::shared_ptr<const UserSettingsSection> readUserSettingsSection(const nlohman
     const auto spelling = value.find("spellingPreference");
     const auto simplify = value.find("simplifyAccidentals");
     const auto rhythm = value.find("midiTriggersUseRhythm");
-    if (spelling == value.end() || !spelling->is_string() || simplify == value.end() ||
-        !simplify->is_boolean() || rhythm == value.end() || !rhythm->is_boolean()) {
+    if (spelling == value.end() || !spelling->is_string() || simplify == value.end() || !simplify->is_boolean() ||
+        rhythm == value.end() || !rhythm->is_boolean()) {
         throw std::runtime_error("DocumentSession requires validated user settings");
     }
     auto section = std::make_shared<UserSettingsSection>();

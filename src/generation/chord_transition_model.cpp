@@ -16,11 +16,10 @@ constexpr std::size_t kPairRecordBytes = 8;
 constexpr std::size_t kTripleRecordBytes = 10;
 
 void sortHeaviestFirst(TransitionCandidates& candidates) {
-    std::sort(candidates.begin(), candidates.end(),
-              [](const TransitionCandidate& x, const TransitionCandidate& y) {
-                  if (x.weight != y.weight) return x.weight > y.weight;
-                  return x.token < y.token;
-              });
+    std::sort(candidates.begin(), candidates.end(), [](const TransitionCandidate& x, const TransitionCandidate& y) {
+        if (x.weight != y.weight) return x.weight > y.weight;
+        return x.token < y.token;
+    });
 }
 
 }  // namespace
@@ -75,8 +74,7 @@ ChordTransitionTables parseChordTransitionCorpus(const std::uint8_t* bytes, std:
         const auto second = *reader.readU16();
         const auto third = *reader.readU16();
         const auto weight = *reader.readF32();
-        if (first >= strings.size() || second >= strings.size() || third >= strings.size() ||
-            !std::isfinite(weight)) {
+        if (first >= strings.size() || second >= strings.size() || third >= strings.size() || !std::isfinite(weight)) {
             continue;
         }
         tables.triples[makeTransitionPairKey(strings[first], strings[second])][strings[third]] = weight;
@@ -84,8 +82,7 @@ ChordTransitionTables parseChordTransitionCorpus(const std::uint8_t* bytes, std:
     return tables;
 }
 
-int loadChordTransitionCorpus(ChordTransitionModel& model, const std::uint8_t* bytes,
-                              std::size_t size) {
+int loadChordTransitionCorpus(ChordTransitionModel& model, const std::uint8_t* bytes, std::size_t size) {
     auto tables = parseChordTransitionCorpus(bytes, size);
     if (tables.pairs.empty()) return 0;
     model.install(std::move(tables));
@@ -141,14 +138,12 @@ const TransitionCandidates* ChordTransitionModel::followers(std::string_view a) 
     return found == followers_.end() ? nullptr : &found->second;
 }
 
-const TransitionCandidates* ChordTransitionModel::tripleFollowers(std::string_view a,
-                                                                  std::string_view b) const {
+const TransitionCandidates* ChordTransitionModel::tripleFollowers(std::string_view a, std::string_view b) const {
     const auto found = tripleFollowers_.find(makeTransitionPairKey(a, b));
     return found == tripleFollowers_.end() ? nullptr : &found->second;
 }
 
-TransitionCandidates ChordTransitionModel::bridgingCandidates(std::string_view a,
-                                                              std::string_view c) const {
+TransitionCandidates ChordTransitionModel::bridgingCandidates(std::string_view a, std::string_view c) const {
     TransitionCandidates bridges;
     const auto* first = pairWeightsOf(a);
     if (first == nullptr) return bridges;
@@ -164,8 +159,7 @@ TransitionCandidates ChordTransitionModel::bridgingCandidates(std::string_view a
     return bridges;
 }
 
-float ChordTransitionModel::tripleTransitionWeight(std::string_view a, std::string_view b,
-                                                   std::string_view c) const {
+float ChordTransitionModel::tripleTransitionWeight(std::string_view a, std::string_view b, std::string_view c) const {
     const auto triple = tripleWeights_.find(makeTransitionPairKey(a, b));
     if (triple != tripleWeights_.end()) {
         const auto found = triple->second.find(c);

@@ -73,8 +73,7 @@ private:
 // out of range or a weight that is not finite are skipped.
 ChordTransitionTables parseChordTransitionCorpus(const std::uint8_t* bytes, std::size_t size);
 // Parses and installs into `model`; 0 (model unchanged) when no pair survives, 1 otherwise.
-int loadChordTransitionCorpus(ChordTransitionModel& model, const std::uint8_t* bytes,
-                              std::size_t size);
+int loadChordTransitionCorpus(ChordTransitionModel& model, const std::uint8_t* bytes, std::size_t size);
 
 // One candidate per entry, heaviest first; equal weights in token order.
 TransitionCandidates buildSortedCandidates(const TokenWeights& weights);

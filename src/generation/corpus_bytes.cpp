@@ -60,9 +60,7 @@ void CorpusByteWriter::writeU32(std::uint32_t value) {
 
 void CorpusByteWriter::writeF32(float value) { writeU32(std::bit_cast<std::uint32_t>(value)); }
 
-void CorpusByteWriter::writeBytes(std::string_view text) {
-    bytes_.insert(bytes_.end(), text.begin(), text.end());
-}
+void CorpusByteWriter::writeBytes(std::string_view text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
 
 void CorpusByteWriter::writeShortText(std::string_view text) {
     if (text.size() > 255) throw std::runtime_error("Corpus text is longer than 255 bytes");

@@ -35,8 +35,7 @@ const CorpusKey& chordTransitionCorpusKey() {
 
 void decipherCorpusBytes(std::span<std::uint8_t> bytes, const CorpusKey& key) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = static_cast<std::uint8_t>(bytes[i] ^ key[i % key.size()] ^
-                                             static_cast<std::uint8_t>(i >> 8));
+        bytes[i] = static_cast<std::uint8_t>(bytes[i] ^ key[i % key.size()] ^ static_cast<std::uint8_t>(i >> 8));
     }
 }
 

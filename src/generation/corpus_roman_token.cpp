@@ -11,8 +11,7 @@ bool isNumeralLetter(char c) { return c == 'I' || c == 'V' || c == 'i' || c == '
 
 // Reads leading accidentals (ASCII and glyph forms) from `pos`, writing each
 // as `flat` or `sharp`.
-std::string readAccidentals(std::string_view token, std::size_t& pos, std::string_view flat,
-                            std::string_view sharp) {
+std::string readAccidentals(std::string_view token, std::size_t& pos, std::string_view flat, std::string_view sharp) {
     std::string out;
     while (pos < token.size()) {
         if (token[pos] == 'b') {
@@ -48,9 +47,7 @@ std::string romanNumeralLetters(std::string_view token) {
     return readNumeral(token, pos);
 }
 
-std::string romanTokenHead(std::string_view token) {
-    return std::string(token.substr(0, token.find('/')));
-}
+std::string romanTokenHead(std::string_view token) { return std::string(token.substr(0, token.find('/'))); }
 
 std::string romanTokenSlashPart(std::string_view token) {
     const auto slash = token.find('/');
@@ -85,8 +82,7 @@ std::string romanDisplayToken(std::string_view token) {
 std::string romanDisplayText(std::string_view token) {
     const auto slash = token.find('/');
     if (slash == std::string_view::npos) return romanDisplayToken(token);
-    return romanDisplayToken(token.substr(0, slash)) + "/" +
-           romanDisplayToken(token.substr(slash + 1));
+    return romanDisplayToken(token.substr(0, slash)) + "/" + romanDisplayToken(token.substr(slash + 1));
 }
 
 }  // namespace quillex

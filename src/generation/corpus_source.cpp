@@ -8,8 +8,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -48,9 +48,7 @@ std::string lineError(int number, std::string_view reason) {
     return std::to_string(number) + ": " + std::string(reason);
 }
 
-std::uint8_t capAt255(std::size_t value) {
-    return static_cast<std::uint8_t>(std::min<std::size_t>(value, 255));
-}
+std::uint8_t capAt255(std::size_t value) { return static_cast<std::uint8_t>(std::min<std::size_t>(value, 255)); }
 
 SourceProgression toSourceProgression(const ProgressionSourceRecord& record) {
     SourceProgression out;
@@ -135,8 +133,7 @@ CorpusSources readCorpusSources(const std::string& folder) {
     return sources;
 }
 
-std::vector<ProgressionSourceRecord> parseProgressionSource(std::string_view genreId,
-                                                            std::string_view text,
+std::vector<ProgressionSourceRecord> parseProgressionSource(std::string_view genreId, std::string_view text,
                                                             std::vector<std::string>& errors) {
     std::vector<ProgressionSourceRecord> records;
     forEachContentLine(text, [&](int number, std::string_view line) {
@@ -195,13 +192,12 @@ std::vector<ProgressionSourceRecord> parseProgressionSource(std::string_view gen
     return records;
 }
 
-std::vector<ProgressionCorpusGroup> assembleProgressionGroups(
-    const std::vector<ProgressionSourceRecord>& records) {
+std::vector<ProgressionCorpusGroup> assembleProgressionGroups(const std::vector<ProgressionSourceRecord>& records) {
     std::vector<ProgressionCorpusGroup> groups;
     std::vector<std::map<std::vector<std::string>, std::uint16_t>> sourceNumbers;
     for (const auto& record : records) {
-        auto group = std::find_if(groups.begin(), groups.end(),
-                                  [&](const auto& g) { return g.genreId == record.genreId; });
+        auto group =
+            std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.genreId == record.genreId; });
         if (group == groups.end()) {
             groups.push_back({record.genreId, {}});
             sourceNumbers.emplace_back();
@@ -235,8 +231,7 @@ std::vector<ProgressionCorpusGroup> assembleProgressionGroups(
     return groups;
 }
 
-void parseTransitionCounts(std::string_view text, TransitionCounts& counts,
-                           std::vector<std::string>& errors) {
+void parseTransitionCounts(std::string_view text, TransitionCounts& counts, std::vector<std::string>& errors) {
     forEachContentLine(text, [&](int number, std::string_view line) {
         const auto words = splitWords(line);
         double count = 0.0;
@@ -321,8 +316,7 @@ ChordTransitionImage assembleTransitionImage(const TransitionCounts& counts) {
     addRows(pairRows, [&](const std::string& a, const std::string& b, float weight) {
         image.pairs.push_back({index.at(a), index.at(b), weight});
     });
-    addRows(tripleRows, [&](const std::pair<std::string, std::string>& key, const std::string& c,
-                            float weight) {
+    addRows(tripleRows, [&](const std::pair<std::string, std::string>& key, const std::string& c, float weight) {
         image.triples.push_back({index.at(key.first), index.at(key.second), index.at(c), weight});
     });
     return image;

@@ -31,15 +31,13 @@ struct ProgressionSourceRecord {
 
 // Parses one style's file; blank lines and lines starting with "#" are
 // skipped. Malformed lines are reported in `errors` as "<line>: <reason>".
-std::vector<ProgressionSourceRecord> parseProgressionSource(std::string_view genreId,
-                                                            std::string_view text,
+std::vector<ProgressionSourceRecord> parseProgressionSource(std::string_view genreId, std::string_view text,
                                                             std::vector<std::string>& errors);
 
 // Groups in first-appearance order of their genre, buckets by ascending
 // length, records in source order; source indices number the distinct
 // source token lists of a genre by first appearance.
-std::vector<ProgressionCorpusGroup> assembleProgressionGroups(
-    const std::vector<ProgressionSourceRecord>& records);
+std::vector<ProgressionCorpusGroup> assembleProgressionGroups(const std::vector<ProgressionSourceRecord>& records);
 
 // Counts of token pairs and triples, tokens written with ASCII accidentals.
 struct TransitionCounts {
@@ -48,8 +46,7 @@ struct TransitionCounts {
 };
 
 // Lines "<count> a b" and "<count> a b c"; "#" comment lines and blank lines skipped.
-void parseTransitionCounts(std::string_view text, TransitionCounts& counts,
-                           std::vector<std::string>& errors);
+void parseTransitionCounts(std::string_view text, TransitionCounts& counts, std::vector<std::string>& errors);
 // Adds each neighbouring pair and triple of one progression once.
 void addProgressionTransitions(TransitionCounts& counts, const std::vector<std::string>& tokens);
 

@@ -41,8 +41,7 @@ std::optional<std::string> deriveCorpusToken(std::string_view spelledSymbol, con
 
 std::string keyName(const KeyContext& context) {
     const auto& key = context.key;
-    return context.rootSpelling + (key.isMinor() ? (key.isMelodicMinor() ? " melodic minor" : " minor")
-                                                 : " major");
+    return context.rootSpelling + (key.isMinor() ? (key.isMelodicMinor() ? " melodic minor" : " minor") : " major");
 }
 
 }  // namespace
@@ -61,15 +60,13 @@ std::optional<std::string> checkRomanTokenInAllKeys(std::string_view token) {
             if (!canonicalQuality(chord->quality)) {
                 return shown + " names an unknown quality in " + keyName(context);
             }
-            SpellingOptions options =
-                resolveSpellingOptions(SpellingPreference::Fifths, false, root, "");
+            SpellingOptions options = resolveSpellingOptions(SpellingPreference::Fifths, false, root, "");
             if (const auto flats = romanAccidentalPreference(token)) options.preferFlats = *flats;
             for (const bool simplify : {false, true}) {
                 options.simplifyAccidentals = simplify;
                 const auto rendered = renderChordInKey(*chord, context, simplify, options, std::nullopt);
                 if (!rendered) return shown + " does not render in " + keyName(context);
-                const auto derived =
-                    deriveCorpusToken(rendered->spelledSymbol, context, chord->bass, options);
+                const auto derived = deriveCorpusToken(rendered->spelledSymbol, context, chord->bass, options);
                 if (!derived) {
                     return shown + " rendered as " + rendered->spelledSymbol + " derives no numeral in " +
                            keyName(context);

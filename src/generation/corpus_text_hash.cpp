@@ -14,8 +14,7 @@ std::uint64_t fnv1a64(std::string_view bytes) {
 
 std::size_t CorpusLengthHash::operator()(std::uint32_t length) const {
     const char bytes[4] = {static_cast<char>(length & 0xff), static_cast<char>((length >> 8) & 0xff),
-                           static_cast<char>((length >> 16) & 0xff),
-                           static_cast<char>((length >> 24) & 0xff)};
+                           static_cast<char>((length >> 16) & 0xff), static_cast<char>((length >> 24) & 0xff)};
     return static_cast<std::size_t>(fnv1a64(std::string_view(bytes, 4)));
 }
 

@@ -13,9 +13,7 @@ std::uint64_t fnv1a64(std::string_view bytes);
 // Transparent hash, so maps keyed by std::string accept std::string_view lookups.
 struct CorpusTextHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-        return static_cast<std::size_t>(fnv1a64(text));
-    }
+    std::size_t operator()(std::string_view text) const { return static_cast<std::size_t>(fnv1a64(text)); }
     std::size_t operator()(const std::string& text) const { return (*this)(std::string_view(text)); }
 };
 

@@ -10,15 +10,11 @@
 namespace quillex {
 namespace {
 
-bool isAsciiAlnum(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
+bool isAsciiAlnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::uint8_t capAt255(std::size_t value) {
-    return static_cast<std::uint8_t>(std::min<std::size_t>(value, 255));
-}
+std::uint8_t capAt255(std::size_t value) { return static_cast<std::uint8_t>(std::min<std::size_t>(value, 255)); }
 
 std::optional<std::vector<std::string>> readTokenList(CorpusByteReader& reader, std::size_t count) {
     std::vector<std::string> tokens;
@@ -37,8 +33,8 @@ std::optional<std::vector<std::string>> readCountedTokenList(CorpusByteReader& r
     return readTokenList(reader, *count);
 }
 
-std::optional<SourceProgression> readRecord(CorpusByteReader& reader, std::uint16_t version,
-                                            std::uint8_t bucketLength, std::uint16_t poolIndex) {
+std::optional<SourceProgression> readRecord(CorpusByteReader& reader, std::uint16_t version, std::uint8_t bucketLength,
+                                            std::uint16_t poolIndex) {
     SourceProgression record;
     auto tokens = readCountedTokenList(reader);
     if (!tokens) return std::nullopt;
@@ -155,10 +151,8 @@ std::string normalizeGenreId(std::string_view text) {
     return out;
 }
 
-std::string makeCorpusGroupKey(std::string_view genre, std::string_view modeFamily,
-                               std::string_view subcategory) {
-    return normalizeGenreId(genre) + '\x1f' + normalizeGenreId(modeFamily) + '\x1f' +
-           normalizeGenreId(subcategory);
+std::string makeCorpusGroupKey(std::string_view genre, std::string_view modeFamily, std::string_view subcategory) {
+    return normalizeGenreId(genre) + '\x1f' + normalizeGenreId(modeFamily) + '\x1f' + normalizeGenreId(subcategory);
 }
 
 bool filterIdMatches(std::string_view filter, std::string_view value) {
@@ -185,8 +179,8 @@ bool parseCorpusMinorScaleType(std::string_view text, std::optional<std::uint8_t
     return false;
 }
 
-std::vector<std::reference_wrapper<const SourcePool>> ProgressionCorpus::findSourcePool(
-    std::string_view genreId, std::uint32_t length) const {
+std::vector<std::reference_wrapper<const SourcePool>> ProgressionCorpus::findSourcePool(std::string_view genreId,
+                                                                                        std::uint32_t length) const {
     const auto genre = pools_.find(genreId);
     if (genre == pools_.end()) return {};
     const auto bucket = genre->second.find(length);
@@ -204,8 +198,7 @@ void ProgressionCorpus::buildGroupVocabularies() {
     for (const auto& [genre, lengths] : pools_) {
         for (const auto& [length, records] : lengths) {
             for (const auto& record : records) {
-                auto& vocabulary =
-                    vocabularies_[makeCorpusGroupKey(genre, record.modeFamily, record.subcategory)];
+                auto& vocabulary = vocabularies_[makeCorpusGroupKey(genre, record.modeFamily, record.subcategory)];
                 vocabulary.insert(record.romanTokens.begin(), record.romanTokens.end());
                 vocabulary.insert(record.sourceRoman.begin(), record.sourceRoman.end());
             }

@@ -47,8 +47,7 @@ class ProgressionCorpus {
 public:
     using LengthPools = std::unordered_map<std::uint32_t, SourcePool, CorpusLengthHash>;
     using GenrePools = std::unordered_map<std::string, LengthPools, CorpusTextHash, std::equal_to<>>;
-    using GroupVocabularies =
-        std::unordered_map<std::string, RomanVocabulary, CorpusTextHash, std::equal_to<>>;
+    using GroupVocabularies = std::unordered_map<std::string, RomanVocabulary, CorpusTextHash, std::equal_to<>>;
 
     const GenrePools& pools() const { return pools_; }
     // Loader access: the pools as read, before the vocabularies are built.
@@ -57,7 +56,7 @@ public:
     // The bucket of that genre (looked up exactly as given) and length when it
     // holds records; otherwise an empty list.
     std::vector<std::reference_wrapper<const SourcePool>> findSourcePool(std::string_view genreId,
-                                                                        std::uint32_t length) const;
+                                                                         std::uint32_t length) const;
     // The tokens seen under one `makeCorpusGroupKey` key; null when none.
     const RomanVocabulary* groupVocabulary(std::string_view groupKey) const;
 
@@ -76,8 +75,7 @@ private:
 // Letters and digits only (C locale), lower-cased: "Pop + EDM" gives "popedm".
 std::string normalizeGenreId(std::string_view text);
 // genre, mode family and subcategory, each normalised, joined by U+001F.
-std::string makeCorpusGroupKey(std::string_view genre, std::string_view modeFamily,
-                               std::string_view subcategory);
+std::string makeCorpusGroupKey(std::string_view genre, std::string_view modeFamily, std::string_view subcategory);
 // An empty filter matches anything, an empty value nothing else; otherwise
 // the normalised ids must be equal.
 bool filterIdMatches(std::string_view filter, std::string_view value);

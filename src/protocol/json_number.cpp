@@ -20,8 +20,7 @@ std::int64_t saturateToRange(double value, std::int64_t lo, std::int64_t hi) {
 
 std::int32_t readInt32Saturating(const nlohmann::json& value) {
     if (value.is_number_float()) {
-        return static_cast<std::int32_t>(saturateToRange(value.get<double>(),
-                                                         std::numeric_limits<std::int32_t>::min(),
+        return static_cast<std::int32_t>(saturateToRange(value.get<double>(), std::numeric_limits<std::int32_t>::min(),
                                                          std::numeric_limits<std::int32_t>::max()));
     }
     // Integers, booleans and the type error for everything else: the library's own rules.
@@ -56,12 +55,8 @@ std::optional<Int> readExact(const nlohmann::json& value) {
 
 }  // namespace
 
-std::optional<std::int32_t> readInt32Exact(const nlohmann::json& value) {
-    return readExact<std::int32_t>(value);
-}
+std::optional<std::int32_t> readInt32Exact(const nlohmann::json& value) { return readExact<std::int32_t>(value); }
 
-std::optional<std::uint32_t> readUint32Exact(const nlohmann::json& value) {
-    return readExact<std::uint32_t>(value);
-}
+std::optional<std::uint32_t> readUint32Exact(const nlohmann::json& value) { return readExact<std::uint32_t>(value); }
 
 }  // namespace quillex

@@ -43,9 +43,7 @@ std::int32_t readInversion(const json& request) { return readInt32Saturating(req
 
 bool readDropBass(const json& request) { return request.value("drop_bass", json(false)).get<bool>(); }
 
-std::string readOldMinorScaleType(const json& request) {
-    return readText(request, "oldMinorScaleType", "natural");
-}
+std::string readOldMinorScaleType(const json& request) { return readText(request, "oldMinorScaleType", "natural"); }
 
 bool readRespellChordSymbols(const json& request, bool fallback) {
     return request.value("respellChordSymbols", json(fallback)).get<bool>();
@@ -57,9 +55,7 @@ bool holdsString(const json& object, const char* key) {
     return it != object.end() && it->is_string();
 }
 
-bool hasOldMinorScaleType(const json& request) {
-    return request.is_object() && request.contains("oldMinorScaleType");
-}
+bool hasOldMinorScaleType(const json& request) { return request.is_object() && request.contains("oldMinorScaleType"); }
 
 json attachRequestId(json payload, const std::string& requestId) {
     if (!requestId.empty()) payload["request_id"] = requestId;

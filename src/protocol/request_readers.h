@@ -13,17 +13,17 @@ namespace quillex {
 // default, a present key of the wrong type (null included) raises type error
 // 302. Numbers go through the range-safe reader (floats truncate and saturate).
 
-std::string readMinorScaleType(const nlohmann::json& request);          // "minorScaleType", "natural"
-std::string readKeyMode(const nlohmann::json& request);                 // "mode", "major"
-bool readIncludeAvlDebug(const nlohmann::json& request, bool fallback); // "include_avl_debug"
+std::string readMinorScaleType(const nlohmann::json& request);                         // "minorScaleType", "natural"
+std::string readKeyMode(const nlohmann::json& request);                                // "mode", "major"
+bool readIncludeAvlDebug(const nlohmann::json& request, bool fallback);                // "include_avl_debug"
 nlohmann::json readKeyObject(const nlohmann::json& request, nlohmann::json fallback);  // "key", copied
 std::int32_t readDiatonicExtension(const nlohmann::json& request, std::int32_t fallback);
-std::string readRelativeToMode(const nlohmann::json& request);          // "relativeToMode", "major"
-std::string readVoicingStyle(const nlohmann::json& request);            // "voicingStyle", "closed"
-std::int32_t readOctave(const nlohmann::json& request);                 // "octave", 4 (not clamped)
-std::int32_t readInversion(const nlohmann::json& request);              // "inversion", 0
-bool readDropBass(const nlohmann::json& request);                       // "drop_bass", false
-std::string readOldMinorScaleType(const nlohmann::json& request);       // "oldMinorScaleType", "natural"
+std::string readRelativeToMode(const nlohmann::json& request);     // "relativeToMode", "major"
+std::string readVoicingStyle(const nlohmann::json& request);       // "voicingStyle", "closed"
+std::int32_t readOctave(const nlohmann::json& request);            // "octave", 4 (not clamped)
+std::int32_t readInversion(const nlohmann::json& request);         // "inversion", 0
+bool readDropBass(const nlohmann::json& request);                  // "drop_bass", false
+std::string readOldMinorScaleType(const nlohmann::json& request);  // "oldMinorScaleType", "natural"
 bool readRespellChordSymbols(const nlohmann::json& request, bool fallback);
 
 // Whether `object` holds `key` as a string; false for a value that is not an object.

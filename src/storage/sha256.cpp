@@ -31,8 +31,7 @@ constexpr std::array<std::uint32_t, 8> kInitialHash = {
 constexpr std::uint32_t rotr(std::uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
 
 std::uint32_t loadBigEndian(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
 }
 
 void storeBigEndian(std::uint8_t* p, std::uint32_t v) {
@@ -43,8 +42,8 @@ void storeBigEndian(std::uint8_t* p, std::uint32_t v) {
 }
 
 // One round; the caller rotates the roles of the eight working variables instead of moving them.
-inline void round(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t& d, std::uint32_t e,
-                  std::uint32_t f, std::uint32_t g, std::uint32_t& h, std::uint32_t constantPlusWord) {
+inline void round(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t& d, std::uint32_t e, std::uint32_t f,
+                  std::uint32_t g, std::uint32_t& h, std::uint32_t constantPlusWord) {
     const std::uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + (g ^ (e & (f ^ g))) + constantPlusWord;
     const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) | (c & (a | b)));
     d += t1;
@@ -92,7 +91,7 @@ void compressPortable(State& state, const std::uint8_t* blocks, std::size_t coun
 // The same rounds on the processor's SHA extensions. The state lives in two
 // registers as ABEF and CDGH, the order the round instruction expects.
 __attribute__((target("sha,sse4.1,ssse3"))) void compressHardware(State& state, const std::uint8_t* blocks,
-                                                                   std::size_t count) {
+                                                                  std::size_t count) {
     const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
     __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
     __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
@@ -109,11 +108,11 @@ __attribute__((target("sha,sse4.1,ssse3"))) void compressHardware(State& state, 
         for (int group = 0; group < 16; ++group) {
             __m128i& current = words[group % 4];
             if (group < 4) {
-                current = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * group)),
-                                           byteSwap);
+                current =
+                    _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * group)), byteSwap);
             }
-            __m128i message = _mm_add_epi32(
-                current, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kRoundConstants[4 * group])));
+            __m128i message =
+                _mm_add_epi32(current, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kRoundConstants[4 * group])));
             cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
             if (group >= 3 && group <= 14) {
                 __m128i& next = words[(group + 1) % 4];

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "performance/rhythm_pattern.h"
-#include "theory/chord_quality_table.h"
-#include "theory/chord_symbol.h"
 #include "protocol/json_number.h"
-#include "theory/key_spelling.h"
-#include "theory/quality_family.h"
 #include "protocol/request_readers.h"
 #include "protocol/voicing_request_readers.h"
+#include "theory/chord_quality_table.h"
+#include "theory/chord_symbol.h"
+#include "theory/key_spelling.h"
+#include "theory/quality_family.h"
 #include "voicing/voicing_style.h"
 
 namespace quillex {
@@ -117,7 +117,8 @@ BridgeReply handleGetRelevantVoicings(const json& request) {
 BridgeReply handleGetRangePresets(const json& request) {
     json presets = json::object();
     for (const RangePreset& p : kRangePresets) {
-        presets[std::string(p.key)] = {{"name", std::string(p.name)}, {"min", p.min}, {"max", p.max}, {"center", p.center}};
+        presets[std::string(p.key)] = {
+            {"name", std::string(p.name)}, {"min", p.min}, {"max", p.max}, {"center", p.center}};
     }
     return catalogueReply("range_presets", "presets", std::move(presets), request);
 }
@@ -143,14 +144,12 @@ json writeRhythmPatternsJson() {
     for (const RhythmPatternPreset& preset : builtInRhythmPatterns()) {
         json events = json::array();
         for (const RhythmEvent& e : preset.events) {
-            events.push_back({{"offset", e.offset}, {"duration", e.duration}, {"part", e.part}, {"velocity", e.velocity}});
+            events.push_back(
+                {{"offset", e.offset}, {"duration", e.duration}, {"part", e.part}, {"velocity", e.velocity}});
         }
-        patterns[preset.id] = {{"name", preset.name},
-                               {"description", preset.description},
-                               {"category", preset.category},
-                               {"order", order++},
-                               {"lengthSteps", preset.lengthSteps},
-                               {"pattern", std::move(events)}};
+        patterns[preset.id] = {
+            {"name", preset.name}, {"description", preset.description}, {"category", preset.category},
+            {"order", order++},    {"lengthSteps", preset.lengthSteps}, {"pattern", std::move(events)}};
     }
     return patterns;
 }

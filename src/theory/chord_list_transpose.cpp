@@ -5,13 +5,13 @@
 #include <utility>
 
 #include "protocol/json_number.h"
+#include "protocol/request_readers.h"
+#include "protocol/voicing_request_readers.h"
 #include "theory/key_spelling.h"
 #include "theory/pitch_class.h"
 #include "theory/quality_family.h"
-#include "protocol/request_readers.h"
 #include "theory/roman_numeral_derivation.h"
 #include "theory/roman_numeral_resolution.h"
-#include "protocol/voicing_request_readers.h"
 
 namespace quillex {
 
@@ -21,8 +21,8 @@ namespace {
 
 constexpr const char* kReplyType = "transpose_result";
 
-TransposeReply errorReply(const std::string& message, const std::string& requestId,
-                          const char* code = nullptr, std::optional<std::uint64_t> index = std::nullopt) {
+TransposeReply errorReply(const std::string& message, const std::string& requestId, const char* code = nullptr,
+                          std::optional<std::uint64_t> index = std::nullopt) {
     json payload = json::object();
     payload["error"] = message;
     if (code != nullptr) payload["code"] = code;
@@ -35,8 +35,7 @@ TransposeReply missingKeyContext(const std::string& requestId) {
 }
 
 MusicalKey makeKey(PitchClass root, bool minor, bool melodic) {
-    return MusicalKey{root, minor ? kMinorMode : kMajorMode,
-                      melodic ? kMelodicMinorScale : kNaturalMinorScale};
+    return MusicalKey{root, minor ? kMinorMode : kMajorMode, melodic ? kMelodicMinorScale : kNaturalMinorScale};
 }
 
 bool isSpellingToken(std::string_view token) { return !token.empty() && startsWithNoteLetter(token); }
@@ -176,8 +175,7 @@ TransposeReply handleTransposeChords(const json& request) {
     const auto chordsIt = request.find("chords");
     if (chordsIt == request.end() || !chordsIt->is_array()) return errorReply("Missing chords array", requestId);
     const auto keyIt = request.find("key");
-    if (keyIt == request.end() || !keyIt->is_object() || !holdsString(*keyIt, "root") ||
-        !holdsString(*keyIt, "mode")) {
+    if (keyIt == request.end() || !keyIt->is_object() || !holdsString(*keyIt, "root") || !holdsString(*keyIt, "mode")) {
         return missingKeyContext(requestId);
     }
 

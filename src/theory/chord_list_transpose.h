@@ -17,9 +17,9 @@ namespace quillex {
 
 // One parsed entry of a request's chord list.
 struct ChordListEntry {
-    std::string source;      // the entry text exactly as given
-    Chord chord;             // parsed from it; its symbol is the trimmed text
-    std::uint64_t index = 0; // position in the list
+    std::string source;       // the entry text exactly as given
+    Chord chord;              // parsed from it; its symbol is the trimmed text
+    std::uint64_t index = 0;  // position in the list
 
     friend bool operator==(const ChordListEntry&, const ChordListEntry&) = default;
 };
@@ -35,8 +35,8 @@ TransposeReply handleTransposeChords(const nlohmann::json& request);
 
 // Reads every entry in order; on the first bad entry gives false with its
 // message and position, keeping the entries read before it.
-bool readChordList(const nlohmann::json& chords, std::vector<ChordListEntry>& entries,
-                   std::string& message, std::uint64_t& index);
+bool readChordList(const nlohmann::json& chords, std::vector<ChordListEntry>& entries, std::string& message,
+                   std::uint64_t& index);
 
 // A string, or an object's string "symbol"; nothing for anything else.
 std::optional<std::string> readChordEntrySymbol(const nlohmann::json& entry);
@@ -52,8 +52,7 @@ std::optional<bool> accidentalDirectionOfRoman(const ChordListEntry& entry, cons
 // The entry moved by `offset`, spelled and numbered in the target key.
 nlohmann::json writeTransposedChord(const ChordListEntry& entry, const MusicalKey& sourceKey,
                                     std::string_view sourceToken, const MusicalKey& targetKey,
-                                    std::string_view targetSpelling, std::int32_t offset,
-                                    bool simplifyAccidentals);
+                                    std::string_view targetSpelling, std::int32_t offset, bool simplifyAccidentals);
 
 // The key object's "minorScaleType" is exactly "melodic".
 bool requestWantsMelodicMinor(const nlohmann::json& keyObject);

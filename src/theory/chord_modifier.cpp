@@ -40,8 +40,8 @@ constexpr std::array<ModifierDefinition, kModifierCount> kModifierDefinitions{{
 
 // Degree families that toggle off when an already selected id is toggled.
 bool canSwitchOff(std::string_view category) {
-    return category == "sixth" || category == "seventh" || category == "ninth" ||
-           category == "eleventh" || category == "thirteenth";
+    return category == "sixth" || category == "seventh" || category == "ninth" || category == "eleventh" ||
+           category == "thirteenth";
 }
 
 bool holds(const std::vector<std::string>& ids, std::string_view id) {
@@ -49,9 +49,8 @@ bool holds(const std::vector<std::string>& ids, std::string_view id) {
 }
 
 bool anyStartsWith(const std::vector<std::string>& ids, std::string_view prefix) {
-    return std::any_of(ids.begin(), ids.end(), [prefix](const std::string& id) {
-        return std::string_view(id).starts_with(prefix);
-    });
+    return std::any_of(ids.begin(), ids.end(),
+                       [prefix](const std::string& id) { return std::string_view(id).starts_with(prefix); });
 }
 
 // The chord's quality as options: the table row, else the heuristic reading;
@@ -63,8 +62,7 @@ QualityOptions chordOptions(const Chord& chord) {
     return result;
 }
 
-bool isDisabled(std::string_view id, const QualityOptions& options,
-                const std::vector<std::string>& current) {
+bool isDisabled(std::string_view id, const QualityOptions& options, const std::vector<std::string>& current) {
     if (id == "slash") return false;
     if (id == "sixth-6" && anyStartsWith(current, "seventh-")) return true;
     if (id.starts_with("seventh-") && holds(current, "sixth-6")) return true;
@@ -81,9 +79,7 @@ bool isDisabled(std::string_view id, const QualityOptions& options,
 
 }  // namespace
 
-const std::array<ModifierDefinition, kModifierCount>& modifierDefinitions() {
-    return kModifierDefinitions;
-}
+const std::array<ModifierDefinition, kModifierCount>& modifierDefinitions() { return kModifierDefinitions; }
 
 std::int32_t modifierIndex(std::string_view id) {
     for (std::size_t i = 0; i < kModifierDefinitions.size(); ++i) {
@@ -109,13 +105,11 @@ std::string_view modifierCategory(std::string_view id) {
 }
 
 void sortModifierIds(std::vector<std::string>& ids) {
-    std::stable_sort(ids.begin(), ids.end(), [](const std::string& a, const std::string& b) {
-        return modifierIndex(a) < modifierIndex(b);
-    });
+    std::stable_sort(ids.begin(), ids.end(),
+                     [](const std::string& a, const std::string& b) { return modifierIndex(a) < modifierIndex(b); });
 }
 
-std::vector<std::string> toggleModifier(const std::vector<std::string>& current,
-                                        std::string_view id) {
+std::vector<std::string> toggleModifier(const std::vector<std::string>& current, std::string_view id) {
     const std::string_view category = modifierCategory(id);
     if (category.empty()) return {std::string(id)};
 
@@ -129,8 +123,7 @@ std::vector<std::string> toggleModifier(const std::vector<std::string>& current,
     return result;
 }
 
-ChordModifierState describeChordModifiers(const Chord& chord,
-                                          const std::vector<std::string>& selection) {
+ChordModifierState describeChordModifiers(const Chord& chord, const std::vector<std::string>& selection) {
     ChordModifierState state;
     state.definitions.assign(kModifierDefinitions.begin(), kModifierDefinitions.end());
     const QualityOptions options = chordOptions(chord);

@@ -51,13 +51,11 @@ void sortModifierIds(std::vector<std::string>& ids);
 
 // Toggles one id: it replaces the other ids of its degree; a selected upper
 // degree id switches off; an id without a degree stands alone. Sorted.
-std::vector<std::string> toggleModifier(const std::vector<std::string>& current,
-                                        std::string_view id);
+std::vector<std::string> toggleModifier(const std::vector<std::string>& current, std::string_view id);
 
 // Lists the chord's own modifiers and those that the selection (the chord's
 // own when empty) cannot toggle into a known quality.
-ChordModifierState describeChordModifiers(const Chord& chord,
-                                          const std::vector<std::string>& selection);
+ChordModifierState describeChordModifiers(const Chord& chord, const std::vector<std::string>& selection);
 
 // The quality name the chord takes under the selection: its own for an empty
 // selection, empty text when the result has no spelling.

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "protocol/request_readers.h"
+#include "protocol/voicing_request_readers.h"
 #include "theory/chord_modifier.h"
 #include "theory/chord_symbol.h"
 #include "theory/pitch_class.h"
-#include "protocol/request_readers.h"
 #include "voicing/chord_voicing.h"
 #include "voicing/semitone_transpose.h"
-#include "protocol/voicing_request_readers.h"
 #include "voicing/voicing_style.h"
 
 namespace quillex {
@@ -43,7 +43,8 @@ json describeModifiers(const Chord& chord, const json& request) {
 
     json modifiers = json::array();
     for (const ModifierDefinition& d : state.definitions) {
-        modifiers.push_back({{"id", std::string(d.id)}, {"label", std::string(d.label)}, {"category", std::string(d.category)}});
+        modifiers.push_back(
+            {{"id", std::string(d.id)}, {"label", std::string(d.label)}, {"category", std::string(d.category)}});
     }
 
     json causesVoicingChange = json::array();
@@ -94,7 +95,9 @@ BridgeReply handleApplyModifiers(const json& request) {
     if (!chord) return {kModifiedType, json{{"error", "Invalid chord: " + text}}};
 
     const std::string requestId = readRequestId(request);
-    auto fail = [&](json payload) { return BridgeReply{kModifiedType, attachRequestId(std::move(payload), requestId)}; };
+    auto fail = [&](json payload) {
+        return BridgeReply{kModifiedType, attachRequestId(std::move(payload), requestId)};
+    };
 
     std::vector<std::string> ids;
     if (request.contains("modifiers") && request.at("modifiers").is_array()) {

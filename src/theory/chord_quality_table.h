@@ -12,19 +12,15 @@ namespace quillex {
 
 // Hash that lets the tables be searched with a string_view without a copy.
 struct TextHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view text) const noexcept {
-    return std::hash<std::string_view>{}(text);
-  }
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
 };
 
 // Canonical quality name -> semitone intervals (ascending, from 0).
-using CanonicalQualityTable =
-    std::unordered_map<std::string, std::vector<std::int32_t>, TextHash, std::equal_to<>>;
+using CanonicalQualityTable = std::unordered_map<std::string, std::vector<std::int32_t>, TextHash, std::equal_to<>>;
 
 // Alias spelling -> canonical quality name.
-using QualityAliasTable =
-    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
+using QualityAliasTable = std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
 
 // Both tables are built on first call (thread-safe) and never change after.
 const CanonicalQualityTable& canonicalQualityTable();

@@ -13,39 +13,39 @@ namespace quillex {
 
 // A resolved quality: canonical name and its intervals in table order.
 struct ChordQuality {
-  std::string name;
-  std::vector<std::int32_t> intervals;
+    std::string name;
+    std::vector<std::int32_t> intervals;
 
-  bool operator==(const ChordQuality&) const = default;
+    bool operator==(const ChordQuality&) const = default;
 };
 
 // A parsed chord symbol.
 struct Chord {
-  PitchClass root = 0;
-  std::string quality;
-  std::vector<std::int32_t> intervals;
-  std::optional<PitchClass> bass;  // slash bass
-  std::string symbol;              // trimmed input text, or makeChord's spelling
+    PitchClass root = 0;
+    std::string quality;
+    std::vector<std::int32_t> intervals;
+    std::optional<PitchClass> bass;  // slash bass
+    std::string symbol;              // trimmed input text, or makeChord's spelling
 
-  bool operator==(const Chord&) const = default;
+    bool operator==(const Chord&) const = default;
 };
 
 // A note-name token at the start of a text and what follows it.
 struct ChordRootToken {
-  std::optional<PitchClass> root;
-  std::string rest;
+    std::optional<PitchClass> root;
+    std::string rest;
 
-  bool operator==(const ChordRootToken&) const = default;
+    bool operator==(const ChordRootToken&) const = default;
 };
 
 // Everything of a chord but its symbol text.
 struct ChordParts {
-  PitchClass root = 0;
-  std::string quality;
-  std::vector<std::int32_t> intervals;
-  std::optional<PitchClass> bass;
+    PitchClass root = 0;
+    std::string quality;
+    std::vector<std::int32_t> intervals;
+    std::optional<PitchClass> bass;
 
-  bool operator==(const ChordParts&) const = default;
+    bool operator==(const ChordParts&) const = default;
 };
 
 // Trims ASCII white space, reads root, quality and optional "/bass".
@@ -58,8 +58,7 @@ ChordRootToken parseRootToken(std::string_view text);
 std::optional<ChordParts> parseQualityAndBass(const ChordRootToken& token);
 
 // An empty symbol is spelled from the sharp note names.
-Chord makeChord(PitchClass root, const ChordQuality& quality,
-                std::optional<PitchClass> bass, std::string symbol);
+Chord makeChord(PitchClass root, const ChordQuality& quality, std::optional<PitchClass> bass, std::string symbol);
 
 // Flat root name + quality + optional "/" and flat bass name.
 std::string formatChordSymbol(const Chord& chord);

@@ -4,17 +4,17 @@
 #include <algorithm>
 #include <string>
 
+#include "protocol/request_readers.h"
+#include "protocol/voicing_request_readers.h"
 #include "theory/chord_symbol.h"
 #include "theory/key_spelling.h"
 #include "theory/musical_key.h"
 #include "theory/pitch_class.h"
 #include "theory/quality_family.h"
-#include "protocol/request_readers.h"
 #include "theory/roman_numeral_derivation.h"
 #include "theory/roman_numeral_resolution.h"
 #include "voicing/chord_voicing.h"
 #include "voicing/semitone_transpose.h"
-#include "protocol/voicing_request_readers.h"
 #include "voicing/voicing_style.h"
 
 namespace quillex {
@@ -117,7 +117,8 @@ BridgeReply handleGetDiatonicChords(const json& request) {
     json keyNames = json::array();
     json keyRomans = json::object();
     for (PitchClass p = 0; p < 12; ++p) {
-        const std::string name = spellPitchClassInKey(relationKey, p, spelling->preferFlats, spelling->simplifyAccidentals);
+        const std::string name =
+            spellPitchClassInKey(relationKey, p, spelling->preferFlats, spelling->simplifyAccidentals);
         keyNames.push_back(name);
         keyRomans[name] = requireRomanNumeralFromSymbol(name + (relationKey.isMinor() ? "m" : ""), relationContext);
     }

@@ -53,9 +53,9 @@ std::optional<KeyContext> keyContextOfSection(const KeySection& section) {
     if (!root) return std::nullopt;
     const bool minor = section.mode == "minor";
     const bool melodic = minor && section.minorScaleType == "melodic";
-    return KeyContext{MusicalKey{*root, minor ? kMinorMode : kMajorMode,
-                                 melodic ? kMelodicMinorScale : kNaturalMinorScale},
-                      section.root};
+    return KeyContext{
+        MusicalKey{*root, minor ? kMinorMode : kMajorMode, melodic ? kMelodicMinorScale : kNaturalMinorScale},
+        section.root};
 }
 
 void applyAutoKey(KeySection& section, const std::vector<Chord>& chords) {

@@ -87,8 +87,7 @@ constexpr std::array<DegreeMatrix, 2> kDegreeTransition = {{
 }};
 
 // Weight of a chord tone in the fit term, by its interval modulo 12.
-constexpr std::array<double, 12> kToneWeight = {2.4, 0.45, 0.45, 2.0, 2.0, 0.6,
-                                                0.6, 0.8,  0.6,  0.6, 1.7, 1.7};
+constexpr std::array<double, 12> kToneWeight = {2.4, 0.45, 0.45, 2.0, 2.0, 0.6, 0.6, 0.8, 0.6, 0.6, 1.7, 1.7};
 
 // ---- Helpers
 
@@ -111,9 +110,9 @@ struct ChordFacts {
     bool majorSeventh = false;
     bool melodicTonicQuality = false;
     double weight = 0.0;
-    int stepToNext = -1;                // semitones up to the next chord's root, -1 for the last
+    int stepToNext = -1;                  // semitones up to the next chord's root, -1 for the last
     std::array<std::int8_t, 12> relTo{};  // distance above each possible key root
-    std::vector<ToneFit> tones;         // in interval order
+    std::vector<ToneFit> tones;           // in interval order
 };
 
 std::vector<ChordFacts> chordFacts(const std::vector<WeightedChord>& chords) {
@@ -127,7 +126,8 @@ std::vector<ChordFacts> chordFacts(const std::vector<WeightedChord>& chords) {
         f.majorSeventh = isMajorSeventhQuality(chord.quality);
         f.melodicTonicQuality = isMelodicMinorTonicQuality(chord.quality);
         f.weight = chord.weight;
-        for (int keyRoot = 0; keyRoot < 12; ++keyRoot) f.relTo[keyRoot] = static_cast<std::int8_t>(reducePitchClass(f.root - keyRoot));
+        for (int keyRoot = 0; keyRoot < 12; ++keyRoot)
+            f.relTo[keyRoot] = static_cast<std::int8_t>(reducePitchClass(f.root - keyRoot));
         const std::vector<std::int32_t>& intervals = qualityIntervals(chord.quality);
         f.tones.reserve(intervals.size());
         for (std::int32_t interval : intervals) {
@@ -200,7 +200,7 @@ struct KeyFacts {
     bool minor = false;
     bool melodic = false;
     const std::array<int, 12>* degreeOfRel = nullptr;  // scale degree by distance above the tonic
-    std::uint32_t scaleMask = 0;  // bit r (and r + 12) set when r above the tonic is a scale tone
+    std::uint32_t scaleMask = 0;                       // bit r (and r + 12) set when r above the tonic is a scale tone
     const std::array<int, 8>* diatonicClass = nullptr;
 };
 
@@ -265,8 +265,7 @@ double scoreCandidate(const std::vector<ChordFacts>& chords, const KeyFacts& k) 
     // A tonic-quality chord: minor (or suspended) in minor, major-type (or suspended) in major.
     auto isTonicClass = [&](int cls) { return cls == 6 || (minor ? cls == 1 : cls == 0); };
     auto isBorrowed = [&](int rel, int cls) {
-        return (rel == 5 && cls == 1) ||
-               ((rel == 3 || rel == 8 || rel == 10) && inClasses(cls, {0, 2, 6}));
+        return (rel == 5 && cls == 1) || ((rel == 3 || rel == 8 || rel == 10) && inClasses(cls, {0, 2, 6}));
     };
 
     // Phase 1: summary of the weighted chords.
@@ -299,8 +298,7 @@ double scoreCandidate(const std::vector<ChordFacts>& chords, const KeyFacts& k) 
             if (c.cls == 2 && (rel == 0 || rel == 5 || rel == 7)) ++dominantCount;
         }
     }
-    const bool bluesFlag =
-        major && dominantCount >= 2 && tonicIsDominant && hasSubdominantRoot && hasDominantRoot;
+    const bool bluesFlag = major && dominantCount >= 2 && tonicIsDominant && hasSubdominantRoot && hasDominantRoot;
     const bool heavilyBorrowed = totalWeight > 0.0 && borrowedWeight / totalWeight >= 0.4;
     const ChordFacts& firstChord = chords.front();
     const ChordFacts& lastChord = chords.back();
@@ -309,8 +307,8 @@ double scoreCandidate(const std::vector<ChordFacts>& chords, const KeyFacts& k) 
     bool minorCadence = false;
     if (minor && count >= 2 && endsOnTonic) {
         const ChordFacts& before = chords[count - 2];
-        minorCadence = relOf(before, k) == 7 &&
-                       (before.cls == 2 || before.cls == 6 || (before.cls == 0 && !before.majorSeventh));
+        minorCadence =
+            relOf(before, k) == 7 && (before.cls == 2 || before.cls == 6 || (before.cls == 0 && !before.majorSeventh));
     }
 
     // Phase 2: one term per weighted chord.
@@ -508,24 +506,34 @@ std::uint8_t inferMinorScaleType(const MusicalKey& key, const std::vector<KeyInf
         const bool majorTriad = q.empty() || q == "maj";
         switch (degreeOfChordRoot(key, static_cast<PitchClass>(reducePitchClass(chord.root)))) {
             case 1:
-                if (isMelodicMinorTonicQuality(q)) melodic += 3;
-                else if (any(q, {"m", "m7", "m6", "m69", "madd9"})) natural += 1;
+                if (isMelodicMinorTonicQuality(q))
+                    melodic += 3;
+                else if (any(q, {"m", "m7", "m6", "m69", "madd9"}))
+                    natural += 1;
                 break;
             case 2:
-                if (any(q, {"m", "m7", "m9", "m11"})) melodic += 2;
-                else if (any(q, {"dim", "m7b5"})) natural += 2;
+                if (any(q, {"m", "m7", "m9", "m11"}))
+                    melodic += 2;
+                else if (any(q, {"dim", "m7b5"}))
+                    natural += 2;
                 break;
             case 4:
-                if (any(q, {"7", "9", "11", "13", "7sus4"})) melodic += 2;
-                else if (any(q, {"m", "m7", "m9", "m11"})) natural += 2;
+                if (any(q, {"7", "9", "11", "13", "7sus4"}))
+                    melodic += 2;
+                else if (any(q, {"m", "m7", "m9", "m11"}))
+                    natural += 2;
                 break;
             case 6:
-                if (any(q, {"dim", "m7b5"})) melodic += 2;
-                else if (majorTriad || any(q, {"maj7", "6", "69", "add9"})) natural += 2;
+                if (any(q, {"dim", "m7b5"}))
+                    melodic += 2;
+                else if (majorTriad || any(q, {"maj7", "6", "69", "add9"}))
+                    natural += 2;
                 break;
             case 7:
-                if (any(q, {"dim", "m7b5"})) melodic += 2;
-                else if (majorTriad || any(q, {"7", "maj7"})) natural += 1;
+                if (any(q, {"dim", "m7b5"}))
+                    melodic += 2;
+                else if (majorTriad || any(q, {"7", "maj7"}))
+                    natural += 1;
                 break;
             default:
                 break;
@@ -550,9 +558,9 @@ KeyInferenceResult inferKey(const std::vector<WeightedChord>& chords) {
     std::vector<KeyCandidate> candidates;
     candidates.reserve(36);
     for (int root = 0; root < 12; ++root) {
-        for (const auto& [mode, scale] : {std::pair{kMajorMode, kNaturalMinorScale},
-                                          std::pair{kMinorMode, kNaturalMinorScale},
-                                          std::pair{kMinorMode, kMelodicMinorScale}}) {
+        for (const auto& [mode, scale] :
+             {std::pair{kMajorMode, kNaturalMinorScale}, std::pair{kMinorMode, kNaturalMinorScale},
+              std::pair{kMinorMode, kMelodicMinorScale}}) {
             const MusicalKey key{static_cast<PitchClass>(root), mode, scale};
             candidates.push_back(KeyCandidate{key, scoreCandidate(facts, keyFacts(key))});
         }

@@ -17,8 +17,7 @@ constexpr std::string_view kPreferenceExpected =
 constexpr std::string_view kSimplifyExpected = "Invalid simplifyAccidentals: expected boolean";
 
 // Position of a pitch class forced onto scale-degree index `degree`.
-std::optional<AlteredDegree> alteredDegreeOnIndex(const KeyContext& key, PitchClass pitchClass,
-                                                  std::int32_t degree) {
+std::optional<AlteredDegree> alteredDegreeOnIndex(const KeyContext& key, PitchClass pitchClass, std::int32_t degree) {
     if (degree < 0 || degree > 6) return std::nullopt;
     const std::int32_t rel = reducePitchClass(std::int64_t{pitchClass} - key.key.root);
     return AlteredDegree{degree, wrapToTritone(rel - scaleIntervalsOf(key.key)[degree]), true};
@@ -28,9 +27,12 @@ std::optional<AlteredDegree> alteredDegreeOnIndex(const KeyContext& key, PitchCl
 
 std::string_view spellingPreferenceName(SpellingPreference preference) {
     switch (preference) {
-        case SpellingPreference::Flats: return "flats";
-        case SpellingPreference::Sharps: return "sharps";
-        case SpellingPreference::Fifths: break;
+        case SpellingPreference::Flats:
+            return "flats";
+        case SpellingPreference::Sharps:
+            return "sharps";
+        case SpellingPreference::Fifths:
+            break;
     }
     return "fifths";
 }
@@ -60,8 +62,7 @@ std::string spellPitchClassOnLetter(PitchClass pitchClass, std::string_view toke
     return noteNameOnLetter(pitchClass, noteLetterIndex(static_cast<std::uint8_t>(token[0])));
 }
 
-bool readSpellingPreference(const nlohmann::json& request, SpellingPreference& preference,
-                            std::string& error) {
+bool readSpellingPreference(const nlohmann::json& request, SpellingPreference& preference, std::string& error) {
     preference = SpellingPreference::Fifths;
     if (!hasSpellingPreference(request)) return true;
     const nlohmann::json& value = request.at("spellingPreference");
@@ -83,8 +84,7 @@ bool readSpellingPreference(const nlohmann::json& request, SpellingPreference& p
     return true;
 }
 
-bool readSimplifyAccidentals(const nlohmann::json& request, bool& simplifyAccidentals,
-                             std::string& error) {
+bool readSimplifyAccidentals(const nlohmann::json& request, bool& simplifyAccidentals, std::string& error) {
     simplifyAccidentals = true;
     if (!request.is_object()) return true;
     const auto it = request.find("simplifyAccidentals");
@@ -97,8 +97,8 @@ bool readSimplifyAccidentals(const nlohmann::json& request, bool& simplifyAccide
     return true;
 }
 
-SpellingOptions resolveSpellingOptions(SpellingPreference preference, bool simplifyAccidentals,
-                                       PitchClass keyRoot, std::string_view chordRootToken) {
+SpellingOptions resolveSpellingOptions(SpellingPreference preference, bool simplifyAccidentals, PitchClass keyRoot,
+                                       std::string_view chordRootToken) {
     SpellingOptions options;
     options.simplifyAccidentals = simplifyAccidentals;
     if (chordRootToken.size() >= 2 && chordRootToken.find('b', 1) != std::string_view::npos) {
@@ -110,16 +110,13 @@ SpellingOptions resolveSpellingOptions(SpellingPreference preference, bool simpl
     } else if (preference == SpellingPreference::Sharps) {
         options.preferFlats = false;
     } else {
-        options.preferFlats =
-            defaultNoteNames[reducePitchClass(keyRoot)].find('b') != std::string_view::npos;
+        options.preferFlats = defaultNoteNames[reducePitchClass(keyRoot)].find('b') != std::string_view::npos;
     }
     return options;
 }
 
-std::optional<SpellingOptions> readSpellingOptions(const nlohmann::json& request,
-                                                   PitchClass keyRoot,
-                                                   std::string_view chordRootToken,
-                                                   std::string& error) {
+std::optional<SpellingOptions> readSpellingOptions(const nlohmann::json& request, PitchClass keyRoot,
+                                                   std::string_view chordRootToken, std::string& error) {
     SpellingPreference preference = SpellingPreference::Fifths;
     if (!readSpellingPreference(request, preference, error)) return std::nullopt;
     bool simplify = true;
@@ -127,17 +124,15 @@ std::optional<SpellingOptions> readSpellingOptions(const nlohmann::json& request
     return resolveSpellingOptions(preference, simplify, keyRoot, chordRootToken);
 }
 
-std::optional<std::string> spellAlteredDegree(const KeyContext& key, std::int32_t degree,
-                                              std::int32_t alteration) {
+std::optional<std::string> spellAlteredDegree(const KeyContext& key, std::int32_t degree, std::int32_t alteration) {
     if (degree < 0 || degree > 6 || !startsWithNoteLetter(key.rootSpelling)) return std::nullopt;
     const std::int32_t keyLetter = noteLetterIndex(static_cast<std::uint8_t>(key.rootSpelling[0]));
-    const PitchClass pitchClass = reducePitchClass(std::int64_t{key.key.root} +
-                                                 scaleIntervalsOf(key.key)[degree] + alteration);
+    const PitchClass pitchClass =
+        reducePitchClass(std::int64_t{key.key.root} + scaleIntervalsOf(key.key)[degree] + alteration);
     return noteNameOnLetter(pitchClass, (keyLetter + degree) % 7);
 }
 
-AlteredDegree nearestAlteredDegree(const KeyContext& key, PitchClass pitchClass,
-                                   SpellingOptions options) {
+AlteredDegree nearestAlteredDegree(const KeyContext& key, PitchClass pitchClass, SpellingOptions options) {
     if (!startsWithNoteLetter(key.rootSpelling)) return {};
     const std::int32_t rel = reducePitchClass(std::int64_t{pitchClass} - key.key.root);
     const ScaleIntervals& scale = scaleIntervalsOf(key.key);
@@ -151,28 +146,23 @@ AlteredDegree nearestAlteredDegree(const KeyContext& key, PitchClass pitchClass,
     for (std::int32_t d = 1; d < 7; ++d) {
         const std::int32_t a = wrapToTritone(rel - scale[d]);
         const bool closer = std::abs(a) < std::abs(best.alteration);
-        const bool tieWon = std::abs(a) == std::abs(best.alteration) && matches(a) &&
-                            !matches(best.alteration);
+        const bool tieWon = std::abs(a) == std::abs(best.alteration) && matches(a) && !matches(best.alteration);
         if (closer || tieWon) best = {d, a, true};
     }
     return best;
 }
 
-std::optional<std::string> spellChordSymbolInKey(const KeyContext& key, PitchClass root,
-                                                 std::string_view quality,
-                                                 std::optional<PitchClass> bass,
-                                                 SpellingOptions options,
+std::optional<std::string> spellChordSymbolInKey(const KeyContext& key, PitchClass root, std::string_view quality,
+                                                 std::optional<PitchClass> bass, SpellingOptions options,
                                                  std::optional<DegreeHint> hint) {
     std::optional<AlteredDegree> rootPosition;
     if (hint) {
         rootPosition = alteredDegreeOnIndex(key, root, hint->rootDegree);
-    } else if (const AlteredDegree nearest = nearestAlteredDegree(key, root, options);
-               nearest.valid) {
+    } else if (const AlteredDegree nearest = nearestAlteredDegree(key, root, options); nearest.valid) {
         rootPosition = nearest;
     }
     if (!rootPosition) return std::nullopt;
-    std::optional<std::string> text =
-        spellAlteredDegree(key, rootPosition->degree, rootPosition->alteration);
+    std::optional<std::string> text = spellAlteredDegree(key, rootPosition->degree, rootPosition->alteration);
     if (!text) return std::nullopt;
     text->append(quality);
     if (!bass) {
@@ -183,13 +173,11 @@ std::optional<std::string> spellChordSymbolInKey(const KeyContext& key, PitchCla
     if (hint) {
         if (!hint->bassDegree) return std::nullopt;
         bassPosition = alteredDegreeOnIndex(key, *bass, *hint->bassDegree);
-    } else if (const AlteredDegree nearest = nearestAlteredDegree(key, *bass, options);
-               nearest.valid) {
+    } else if (const AlteredDegree nearest = nearestAlteredDegree(key, *bass, options); nearest.valid) {
         bassPosition = nearest;
     }
     if (!bassPosition) return std::nullopt;
-    const std::optional<std::string> bassName =
-        spellAlteredDegree(key, bassPosition->degree, bassPosition->alteration);
+    const std::optional<std::string> bassName = spellAlteredDegree(key, bassPosition->degree, bassPosition->alteration);
     if (!bassName || bassName->empty()) return std::nullopt;
     text->append("/").append(*bassName);
     return text;

@@ -64,38 +64,30 @@ std::string slashBassSpellingToken(std::string_view chordSymbol);
 std::string spellPitchClassOnLetter(PitchClass pitchClass, std::string_view token);
 
 // Request readers: true on success; on failure false with the error text.
-bool readSpellingPreference(const nlohmann::json& request, SpellingPreference& preference,
-                            std::string& error);
-bool readSimplifyAccidentals(const nlohmann::json& request, bool& simplifyAccidentals,
-                             std::string& error);
+bool readSpellingPreference(const nlohmann::json& request, SpellingPreference& preference, std::string& error);
+bool readSimplifyAccidentals(const nlohmann::json& request, bool& simplifyAccidentals, std::string& error);
 
 // The chord root's own accidental decides first; then flats/sharps; under
 // "fifths" flats exactly when the key root's default name has a flat (roots
 // 1 3 8 10). Mode-blind, unlike `keyPrefersFlatsByDefault`.
-SpellingOptions resolveSpellingOptions(SpellingPreference preference, bool simplifyAccidentals,
-                                       PitchClass keyRoot, std::string_view chordRootToken);
+SpellingOptions resolveSpellingOptions(SpellingPreference preference, bool simplifyAccidentals, PitchClass keyRoot,
+                                       std::string_view chordRootToken);
 
-std::optional<SpellingOptions> readSpellingOptions(const nlohmann::json& request,
-                                                   PitchClass keyRoot,
-                                                   std::string_view chordRootToken,
-                                                   std::string& error);
+std::optional<SpellingOptions> readSpellingOptions(const nlohmann::json& request, PitchClass keyRoot,
+                                                   std::string_view chordRootToken, std::string& error);
 
 // The name of scale-degree index 0..6 raised or lowered by `alteration`.
-std::optional<std::string> spellAlteredDegree(const KeyContext& key, std::int32_t degree,
-                                              std::int32_t alteration);
+std::optional<std::string> spellAlteredDegree(const KeyContext& key, std::int32_t degree, std::int32_t alteration);
 
 // Places a pitch class on the scale: an exact scale tone, else the lower
 // degree raised, unless `simplifyAccidentals` with `preferFlats` picks the
 // upper degree lowered.
-AlteredDegree nearestAlteredDegree(const KeyContext& key, PitchClass pitchClass,
-                                   SpellingOptions options);
+AlteredDegree nearestAlteredDegree(const KeyContext& key, PitchClass pitchClass, SpellingOptions options);
 
 // Root name + quality text verbatim (+ "/" + bass name), each note letter-true
 // in the key.
-std::optional<std::string> spellChordSymbolInKey(const KeyContext& key, PitchClass root,
-                                                 std::string_view quality,
-                                                 std::optional<PitchClass> bass,
-                                                 SpellingOptions options,
+std::optional<std::string> spellChordSymbolInKey(const KeyContext& key, PitchClass root, std::string_view quality,
+                                                 std::optional<PitchClass> bass, SpellingOptions options,
                                                  std::optional<DegreeHint> hint);
 
 }  // namespace quillex

@@ -51,30 +51,28 @@ std::string letterWithAccidentals(char letter, std::int32_t alteration) {
     return name;
 }
 
-bool simplificationAsked(std::optional<bool> simplifyAccidentals) {
-    return simplifyAccidentals.value_or(false);
-}
+bool simplificationAsked(std::optional<bool> simplifyAccidentals) { return simplifyAccidentals.value_or(false); }
 
 }  // namespace
 
 ScaleKind scaleKindOf(const MusicalKey& key) {
     if (!key.isMinor()) return ScaleKind::Major;
-    return key.minorScaleType == kMelodicMinorScale ? ScaleKind::MelodicMinor
-                                                    : ScaleKind::NaturalMinor;
+    return key.minorScaleType == kMelodicMinorScale ? ScaleKind::MelodicMinor : ScaleKind::NaturalMinor;
 }
 
 const ScaleIntervals& scaleIntervals(ScaleKind kind) {
     switch (kind) {
-        case ScaleKind::Major: return kMajorIntervals;
-        case ScaleKind::NaturalMinor: return kNaturalMinorIntervals;
-        case ScaleKind::MelodicMinor: return kMelodicMinorIntervals;
+        case ScaleKind::Major:
+            return kMajorIntervals;
+        case ScaleKind::NaturalMinor:
+            return kNaturalMinorIntervals;
+        case ScaleKind::MelodicMinor:
+            return kMelodicMinorIntervals;
     }
     return kMajorIntervals;
 }
 
-const ScaleIntervals& scaleIntervalsOf(const MusicalKey& key) {
-    return scaleIntervals(scaleKindOf(key));
-}
+const ScaleIntervals& scaleIntervalsOf(const MusicalKey& key) { return scaleIntervals(scaleKindOf(key)); }
 
 const DiatonicQualityList& diatonicQualityList(ScaleKind kind, DiatonicChordSize size) {
     return kDiatonicQualityLists[static_cast<int>(kind)][static_cast<int>(size)];
@@ -106,8 +104,7 @@ DiatonicChord diatonicChordOfDegree(const MusicalKey& key, std::int32_t degree, 
 std::vector<DiatonicChord> diatonicChordsOfKey(const MusicalKey& key, std::uint8_t minorScaleType,
                                                std::int32_t diatonicExtension) {
     MusicalKey scaleKey = key;
-    scaleKey.minorScaleType =
-        minorScaleType == kMelodicMinorScale ? kMelodicMinorScale : kNaturalMinorScale;
+    scaleKey.minorScaleType = minorScaleType == kMelodicMinorScale ? kMelodicMinorScale : kNaturalMinorScale;
     const ScaleKind kind = scaleKindOf(scaleKey);
     const DiatonicChordSize size = diatonicExtension == 3   ? DiatonicChordSize::Triad
                                    : diatonicExtension == 9 ? DiatonicChordSize::Ninth
@@ -117,8 +114,7 @@ std::vector<DiatonicChord> diatonicChordsOfKey(const MusicalKey& key, std::uint8
     std::vector<DiatonicChord> chords;
     chords.reserve(7);
     for (int i = 0; i < 7; ++i) {
-        chords.push_back({reducePitchClass(std::int64_t{key.root} + scale[i]),
-                          std::string(qualities[i]), i + 1, {}});
+        chords.push_back({reducePitchClass(std::int64_t{key.root} + scale[i]), std::string(qualities[i]), i + 1, {}});
     }
     return chords;
 }
@@ -135,10 +131,19 @@ int degreeOfChordRoot(const MusicalKey& key, PitchClass pitchClass) {
 
 bool keyPrefersFlatsByDefault(const MusicalKey& key) {
     switch (reducePitchClass(key.root)) {
-        case 1: case 8: return !key.isMinor();
-        case 0: case 2: case 7: return key.isMinor();
-        case 3: case 5: case 10: return true;
-        default: return false;
+        case 1:
+        case 8:
+            return !key.isMinor();
+        case 0:
+        case 2:
+        case 7:
+            return key.isMinor();
+        case 3:
+        case 5:
+        case 10:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -150,28 +155,35 @@ int keyRootLetterIndex(const MusicalKey& key, bool preferFlats) {
     return preferFlats ? kFlatLetter[root] : kSharpLetter[root];
 }
 
-std::string spellScaleDegreeNote(const MusicalKey& key, std::int32_t degree,
-                                 std::optional<bool> preferFlats,
+std::string spellScaleDegreeNote(const MusicalKey& key, std::int32_t degree, std::optional<bool> preferFlats,
                                  std::optional<bool> simplifyAccidentals) {
     if (degree < 1 || degree > 7) return {};
     const bool flats = preferFlats.value_or(keyPrefersFlatsByDefault(key));
     const int letterIndex = (keyRootLetterIndex(key, flats) + degree - 1) % 7;
-    const PitchClass pitch =
-        reducePitchClass(std::int64_t{key.root} + scaleIntervalsOf(key)[degree - 1]);
+    const PitchClass pitch = reducePitchClass(std::int64_t{key.root} + scaleIntervalsOf(key)[degree - 1]);
     const int difference = reducePitchClass(std::int64_t{pitch} - naturalPitchClasses[letterIndex]);
     std::string name(1, noteLetters[letterIndex]);
     switch (difference) {
-        case 1: name += "#"; break;
-        case 2: name += "##"; break;
-        case 10: name += "bb"; break;
-        case 11: name += "b"; break;
-        default: break;
+        case 1:
+            name += "#";
+            break;
+        case 2:
+            name += "##";
+            break;
+        case 10:
+            name += "bb";
+            break;
+        case 11:
+            name += "b";
+            break;
+        default:
+            break;
     }
     return simplificationAsked(simplifyAccidentals) ? simplifyNoteName(name) : name;
 }
 
-std::optional<DegreeSpelling> spellPitchClassOnDegree(const MusicalKey& key, std::int32_t degree,
-                                                      PitchClass pitchClass, bool preferFlats) {
+std::optional<DegreeSpelling> spellPitchClassOnDegree(const MusicalKey& key, std::int32_t degree, PitchClass pitchClass,
+                                                      bool preferFlats) {
     if (degree < 1 || degree > 7) return std::nullopt;
     const std::int32_t rel = reducePitchClass(std::int64_t{pitchClass} - key.root);
     const std::int32_t offset = wrapToTritone(rel - scaleIntervalsOf(key)[degree - 1]);
@@ -188,15 +200,14 @@ std::optional<DegreeSpelling> spellPitchClassOnDegree(const MusicalKey& key, std
     return spelling;
 }
 
-std::string spellPitchClassInKey(const MusicalKey& key, PitchClass pitchClass,
-                                 std::optional<bool> preferFlats,
+std::string spellPitchClassInKey(const MusicalKey& key, PitchClass pitchClass, std::optional<bool> preferFlats,
                                  std::optional<bool> simplifyAccidentals) {
     const bool given = preferFlats.has_value();
     const bool flats = preferFlats.value_or(keyPrefersFlatsByDefault(key));
     // Lexicographic rank; lower is better, ties keep the lower degree.
     const auto rank = [given](const DegreeSpelling& s) {
-        return given ? std::make_tuple(s.distance != 0 ? 1 : 0, s.directionPenalty != 0 ? 1 : 0,
-                                       s.distance, s.accidentalCount)
+        return given ? std::make_tuple(s.distance != 0 ? 1 : 0, s.directionPenalty != 0 ? 1 : 0, s.distance,
+                                       s.accidentalCount)
                      : std::make_tuple(0, s.distance, s.directionPenalty, s.accidentalCount);
     };
     std::optional<DegreeSpelling> best;
@@ -209,11 +220,9 @@ std::string spellPitchClassInKey(const MusicalKey& key, PitchClass pitchClass,
 }
 
 std::string spellChordToneInKey(const MusicalKey& key, const Chord& chord, PitchClass pitchClass,
-                                std::optional<bool> preferFlats,
-                                std::optional<bool> simplifyAccidentals) {
+                                std::optional<bool> preferFlats, std::optional<bool> simplifyAccidentals) {
     const std::string rootName = spellPitchClassInKey(key, chord.root, preferFlats, false);
-    const std::int32_t rootLetter =
-        std::max<std::int32_t>(0, noteLetterIndex(rootName.empty() ? 'C' : rootName[0]));
+    const std::int32_t rootLetter = std::max<std::int32_t>(0, noteLetterIndex(rootName.empty() ? 'C' : rootName[0]));
     const std::vector<std::int32_t>& intervals = qualityIntervals(chord.quality);
     std::int32_t interval = reducePitchClass(std::int64_t{pitchClass} - chord.root);
     for (std::int32_t candidate : intervals) {

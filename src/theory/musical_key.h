@@ -99,27 +99,24 @@ int keyRootLetterIndex(const MusicalKey& key, bool preferFlats);
 
 // Name of scale degree 1..7 on its letter (at most two accidentals); empty
 // for any other degree.
-std::string spellScaleDegreeNote(const MusicalKey& key, std::int32_t degree,
-                                 std::optional<bool> preferFlats,
+std::string spellScaleDegreeNote(const MusicalKey& key, std::int32_t degree, std::optional<bool> preferFlats,
                                  std::optional<bool> simplifyAccidentals);
 
 // The pitch class written on one degree's letter, if that needs at most two
 // accidentals.
-std::optional<DegreeSpelling> spellPitchClassOnDegree(const MusicalKey& key, std::int32_t degree,
-                                                      PitchClass pitchClass, bool preferFlats);
+std::optional<DegreeSpelling> spellPitchClassOnDegree(const MusicalKey& key, std::int32_t degree, PitchClass pitchClass,
+                                                      bool preferFlats);
 
 // Any pitch class in a key, by the nearest scale-degree letter. Tie rule: with
 // an explicit direction, an exact scale tone first, then the direction, then
 // distance, then accidentals; with the default direction, distance first.
-std::string spellPitchClassInKey(const MusicalKey& key, PitchClass pitchClass,
-                                 std::optional<bool> preferFlats,
+std::string spellPitchClassInKey(const MusicalKey& key, PitchClass pitchClass, std::optional<bool> preferFlats,
                                  std::optional<bool> simplifyAccidentals);
 
 // A pitch class as a tone of `chord` (its root and quality): the letter is the
 // root's letter moved by the tone's chord-tone degree; any number of accidentals.
 std::string spellChordToneInKey(const MusicalKey& key, const Chord& chord, PitchClass pitchClass,
-                                std::optional<bool> preferFlats,
-                                std::optional<bool> simplifyAccidentals);
+                                std::optional<bool> preferFlats, std::optional<bool> simplifyAccidentals);
 
 // Cb Fb E# B# and double flats or sharps become plain table names; other
 // names come back unchanged.

@@ -45,8 +45,7 @@ constexpr std::array<DegreeCode, 23> kDegreeCodes{{
 }};
 
 std::array<std::uint8_t, 6> codesOf(const QualityOptions& options) {
-    return {options.third,    options.fifth,    options.seventh,
-            options.ninth,    options.eleventh, options.thirteenth};
+    return {options.third, options.fifth, options.seventh, options.ninth, options.eleventh, options.thirteenth};
 }
 
 // The id that stands for `code` of `degree`, empty when none does (code 0 of
@@ -111,10 +110,8 @@ std::string qualityOptionsKey(const QualityOptions& options) {
 std::int32_t preferSuffixSpelling(std::string_view name, const QualityOptions& canonical) {
     auto score = static_cast<std::int32_t>(name.size());
     if (canonical.third == 1 && canonical.fifth == 1) {
-        const bool dimSpelling =
-            name.find("dim") != std::string_view::npos || name == "o" || name == "o7";
-        const bool minorFlatFive =
-            name.starts_with("m") && name.find("b5") != std::string_view::npos;
+        const bool dimSpelling = name.find("dim") != std::string_view::npos || name == "o" || name == "o7";
+        const bool minorFlatFive = name.starts_with("m") && name.find("b5") != std::string_view::npos;
         if (canonical.seventh == 1) {
             if (dimSpelling) score += 40;
             if (minorFlatFive) score -= 10;

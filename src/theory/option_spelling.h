@@ -13,8 +13,7 @@
 namespace quillex {
 
 // Key text (six digits, third to thirteenth) to the quality name it spells.
-using OptionSuffixTable =
-    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
+using OptionSuffixTable = std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
 
 // Makes the upper degrees consistent with the presence of a seventh (added
 // tensions over a seventh become natural ones, and the reverse). Keeps

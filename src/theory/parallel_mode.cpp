@@ -12,14 +12,23 @@ bool has(std::string_view text, std::string_view part) { return text.find(part) 
 
 std::optional<BassToneRole> roleOfInterval(std::int32_t interval, std::string_view qualityName) {
     switch (reducePitchClass(interval)) {
-        case 0: return BassToneRole::Root;
-        case 3: case 4: return BassToneRole::Third;
-        case 6: case 7: case 8: return BassToneRole::Fifth;
-        case 10: case 11: return BassToneRole::Seventh;
+        case 0:
+            return BassToneRole::Root;
+        case 3:
+        case 4:
+            return BassToneRole::Third;
+        case 6:
+        case 7:
+        case 8:
+            return BassToneRole::Fifth;
+        case 10:
+        case 11:
+            return BassToneRole::Seventh;
         case 9:
             if (qualityName.starts_with("dim")) return BassToneRole::Seventh;
             return std::nullopt;
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -42,15 +51,15 @@ bool hasAlteredTension(std::string_view q) {
     return false;
 }
 
-bool isNaturalMinorMinorDominant(const ChordQuality& quality, const MusicalKey& oldKey,
-                                 std::int32_t degree, bool extended) {
+bool isNaturalMinorMinorDominant(const ChordQuality& quality, const MusicalKey& oldKey, std::int32_t degree,
+                                 bool extended) {
     if (!oldKey.isMinor() || oldKey.isMelodicMinor() || degree != 5) return false;
     const std::optional<ChordQuality> reference = lookupChordQuality(extended ? "m7" : "m");
     return reference && coarseQualityFamily(quality) == coarseQualityFamily(*reference);
 }
 
-bool isNaturalMinorMajorSubtonic(const ChordQuality& quality, const MusicalKey& oldKey,
-                                 const MusicalKey& newKey, std::int32_t degree) {
+bool isNaturalMinorMajorSubtonic(const ChordQuality& quality, const MusicalKey& oldKey, const MusicalKey& newKey,
+                                 std::int32_t degree) {
     if (!oldKey.isMinor() || oldKey.isMelodicMinor() || newKey.isMinor() || degree != 7) return false;
     const QualityFamily family = classifyQualityFamily(quality);
     return family == "major" || family == "dominant";

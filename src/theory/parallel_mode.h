@@ -23,19 +23,19 @@ bool isExtendedQuality(std::string_view quality);
 bool hasAlteredTension(std::string_view quality);
 
 // A minor chord on degree 5 of a natural-minor key, admitted as diatonic.
-bool isNaturalMinorMinorDominant(const ChordQuality& quality, const MusicalKey& oldKey,
-                                 std::int32_t degree, bool extended);
+bool isNaturalMinorMinorDominant(const ChordQuality& quality, const MusicalKey& oldKey, std::int32_t degree,
+                                 bool extended);
 
 // A major or dominant chord on the lowered seventh of a natural-minor key
 // turning major; it keeps its root and quality.
-bool isNaturalMinorMajorSubtonic(const ChordQuality& quality, const MusicalKey& oldKey,
-                                 const MusicalKey& newKey, std::int32_t degree);
+bool isNaturalMinorMajorSubtonic(const ChordQuality& quality, const MusicalKey& oldKey, const MusicalKey& newKey,
+                                 std::int32_t degree);
 
 // The quality a chord on scale degree 1..7 takes in the new key: a chord that
 // is diatonic in the old key becomes the new key's diatonic chord with its own
 // extensions kept; suspended, borrowed, altered and unknown qualities are kept.
-std::string parallelModeQuality(std::string_view quality, const MusicalKey& oldKey,
-                                const MusicalKey& newKey, std::int32_t degree);
+std::string parallelModeQuality(std::string_view quality, const MusicalKey& oldKey, const MusicalKey& newKey,
+                                std::int32_t degree);
 
 // Role of the first chord tone that sounds the bass; none when the bass is no
 // chord tone or sits on a tone without a role (second, fourth, sixth).

@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "protocol/request_readers.h"
+#include "protocol/voicing_request_readers.h"
 #include "theory/chord_list_transpose.h"
 #include "theory/chord_symbol.h"
 #include "theory/key_spelling.h"
@@ -12,9 +14,7 @@
 #include "theory/parallel_mode.h"
 #include "theory/pitch_class.h"
 #include "theory/quality_family.h"
-#include "protocol/request_readers.h"
 #include "theory/roman_numeral_derivation.h"
-#include "protocol/voicing_request_readers.h"
 
 namespace quillex {
 
@@ -57,8 +57,7 @@ bool presentAndNotBoolean(const json& object, const char* key) {
 }
 
 MusicalKey makeKey(PitchClass root, bool minor, bool melodic) {
-    return MusicalKey{root, minor ? kMinorMode : kMajorMode,
-                      melodic ? kMelodicMinorScale : kNaturalMinorScale};
+    return MusicalKey{root, minor ? kMinorMode : kMajorMode, melodic ? kMelodicMinorScale : kNaturalMinorScale};
 }
 
 // Moves a pitch class sitting on a scale degree of the old key onto the same
@@ -77,8 +76,7 @@ BridgeReply handleRecalculateRomans(const json& request) {
         return errorReply("Missing chords array", requestId);
     }
     const auto keyIt = request.find("key");
-    if (keyIt == request.end() || !keyIt->is_object() || !holdsString(*keyIt, "root") ||
-        !holdsString(*keyIt, "mode")) {
+    if (keyIt == request.end() || !keyIt->is_object() || !holdsString(*keyIt, "root") || !holdsString(*keyIt, "mode")) {
         return errorReply("Missing key context", requestId, "missing_key_context");
     }
     const json& keyObject = *keyIt;
@@ -90,8 +88,7 @@ BridgeReply handleRecalculateRomans(const json& request) {
     if (presentAndNotOneOf(keyObject, "minorScaleType", "natural", "melodic")) {
         return errorReply("minorScaleType must be natural or melodic", requestId, "invalid_minor_scale_type");
     }
-    if (modeText == "major" && keyObject.contains("minorScaleType") &&
-        keyObject.at("minorScaleType") != "natural") {
+    if (modeText == "major" && keyObject.contains("minorScaleType") && keyObject.at("minorScaleType") != "natural") {
         return errorReply("Major keys require natural minorScaleType", requestId, "invalid_minor_scale_type");
     }
 
@@ -103,8 +100,7 @@ BridgeReply handleRecalculateRomans(const json& request) {
     std::string optionsError;
     const std::optional<SpellingOptions> options = readSpellingOptions(request, *root, rootText, optionsError);
     if (!options) return errorReply(optionsError, requestId);
-    const std::string tonicName =
-        spellScaleDegreeNote(newKey, 1, options->preferFlats, options->simplifyAccidentals);
+    const std::string tonicName = spellScaleDegreeNote(newKey, 1, options->preferFlats, options->simplifyAccidentals);
     const std::string tonicToken = rootSpellingToken(tonicName);
     if (!startsWithNoteLetter(tonicToken)) {
         return errorReply("Missing key context", requestId, "missing_key_context");
@@ -120,8 +116,7 @@ BridgeReply handleRecalculateRomans(const json& request) {
         return errorReply("oldMode must be major or minor", requestId, "invalid_old_mode");
     }
     if (presentAndNotOneOf(request, "oldMinorScaleType", "natural", "melodic")) {
-        return errorReply("oldMinorScaleType must be natural or melodic", requestId,
-                          "invalid_old_minor_scale_type");
+        return errorReply("oldMinorScaleType must be natural or melodic", requestId, "invalid_old_minor_scale_type");
     }
     const bool keyLinked = request.value("keyLinked", false);
     const bool hasOldMode = request.contains("oldMode");
@@ -152,8 +147,7 @@ BridgeReply handleRecalculateRomans(const json& request) {
         }
         const std::optional<Chord> chord = parseChordSymbol(*text);
         if (!chord) {
-            return chordError("Invalid chord at index " + std::to_string(i) + ": " + *text, requestId, i,
-                              &*text);
+            return chordError("Invalid chord at index " + std::to_string(i) + ": " + *text, requestId, i, &*text);
         }
         PitchClass chordRoot = chord->root;
         std::string quality = chord->quality;
@@ -190,9 +184,9 @@ BridgeReply handleRecalculateRomans(const json& request) {
             const std::optional<std::string> functional = spellChordSymbolInKey(
                 context, chordRoot, quality, std::nullopt, SpellingOptions{true, true}, std::nullopt);
             if (!functional) {
-                return chordError("Could not derive functional Roman for parallel transform at index " +
-                                      std::to_string(i),
-                                  requestId, i, &*text);
+                return chordError(
+                    "Could not derive functional Roman for parallel transform at index " + std::to_string(i), requestId,
+                    i, &*text);
             }
             functionalRoman = requireRomanNumeralFromSymbol(*functional, context);
             rootName = spellPitchClassInKey(newKey, chordRoot, options->preferFlats, options->simplifyAccidentals);

@@ -42,7 +42,7 @@ std::string noteNameOnLetter(PitchClass pitchClass, std::int32_t letterIndex);
 // The non-negative remainder of any semitone count modulo 12.
 // Inline: the voice-leading scorer calls it for every note pair.
 inline PitchClass reducePitchClass(std::int64_t semitones) {
-  return static_cast<PitchClass>(((semitones % 12) + 12) % 12);
+    return static_cast<PitchClass>(((semitones % 12) + 12) % 12);
 }
 
 // A semitone difference brought into -6..6 by whole octaves (+6 stays +6).

@@ -22,20 +22,20 @@ inline constexpr std::uint8_t kRoleFifth = 3;
 inline constexpr std::uint8_t kRoleTension = 4;
 
 struct ChordToneSlot {
-  std::int32_t interval = 0;
-  std::uint8_t degree = 0;  // slot 0..17
-  std::uint8_t role = 0;
-  bool required = true;  // false only for the perfect fifth (7)
+    std::int32_t interval = 0;
+    std::uint8_t degree = 0;  // slot 0..17
+    std::uint8_t role = 0;
+    bool required = true;  // false only for the perfect fifth (7)
 
-  bool operator==(const ChordToneSlot&) const = default;
+    bool operator==(const ChordToneSlot&) const = default;
 };
 
 struct ChordToneSet {
-  std::vector<ChordToneSlot> tones;  // distinct intervals, ascending, root first
-  std::size_t requiredCount = 0;
-  std::size_t totalCount = 0;
+    std::vector<ChordToneSlot> tones;  // distinct intervals, ascending, root first
+    std::size_t requiredCount = 0;
+    std::size_t totalCount = 0;
 
-  bool operator==(const ChordToneSet&) const = default;
+    bool operator==(const ChordToneSet&) const = default;
 };
 
 QualityFamily classifyQualityFamily(const ChordQuality& quality);

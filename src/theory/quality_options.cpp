@@ -400,9 +400,7 @@ constexpr std::array<OptionRowInit, 382> kOptionRows{{
     {"5", {0, 0, 0, 0, 0, 0, 0}},
 }};
 
-bool contains(std::string_view text, std::string_view part) {
-    return text.find(part) != std::string_view::npos;
-}
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 }  // namespace
 
@@ -470,13 +468,12 @@ std::uint8_t parseFifthOption(std::string_view quality) {
 
 std::uint8_t parseSeventhOption(std::string_view quality) {
     if (quality == "o7" || quality.starts_with("dim7")) return 3;
-    static constexpr std::array<std::string_view, 8> kMajorSevenths{
-        "maj7", "maj9", "maj11", "maj13", "mM7", "mM9", "mM11", "mM13"};
+    static constexpr std::array<std::string_view, 8> kMajorSevenths{"maj7", "maj9", "maj11", "maj13",
+                                                                    "mM7",  "mM9",  "mM11",  "mM13"};
     for (std::string_view prefix : kMajorSevenths) {
         if (quality.starts_with(prefix)) return 2;
     }
-    if (quality.starts_with("7sus") || quality.starts_with("9sus") ||
-        quality.starts_with("13sus")) {
+    if (quality.starts_with("7sus") || quality.starts_with("9sus") || quality.starts_with("13sus")) {
         return 1;
     }
     if (contains(quality, "alt")) return 1;
@@ -517,9 +514,7 @@ std::uint8_t parseThirteenthOption(std::string_view quality) {
     return 0;
 }
 
-bool containsAdd911(std::string_view text) {
-    return contains(text, "add911");
-}
+bool containsAdd911(std::string_view text) { return contains(text, "add911"); }
 
 bool containsBareToken(std::string_view text, std::string_view token) {
     if (token.size() > text.size()) return false;

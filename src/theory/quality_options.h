@@ -49,8 +49,7 @@ struct QualityOptionRow {
 // The row's six degree codes as options, with no bass, alt flag or suffix.
 QualityOptions optionsOfRow(const QualityOptionRow& row);
 
-using QualityOptionTable =
-    std::unordered_map<std::string, QualityOptionRow, TextHash, std::equal_to<>>;
+using QualityOptionTable = std::unordered_map<std::string, QualityOptionRow, TextHash, std::equal_to<>>;
 
 // The 382 canonical quality names, each with its option row; built on first
 // use, read-only afterwards.

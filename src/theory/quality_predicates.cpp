@@ -8,9 +8,7 @@ namespace {
 constexpr std::string_view kHalfDimSign = "\xC3\xB8";  // ø U+00F8
 constexpr std::string_view kDegreeSign = "\xC2\xB0";   // ° U+00B0
 
-bool has(std::string_view text, std::string_view part) {
-    return text.find(part) != std::string_view::npos;
-}
+bool has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 }  // namespace
 
@@ -47,9 +45,7 @@ bool isMajorSeventhQuality(std::string_view q) {
     return false;
 }
 
-bool isMelodicMinorTonicQuality(std::string_view q) {
-    return q == "mM7" || q == "mMaj7" || q == "mM9" || q == "mMaj9";
-}
+bool isMelodicMinorTonicQuality(std::string_view q) { return q == "mM7" || q == "mMaj7" || q == "mM9" || q == "mMaj9"; }
 
 int qualityFunctionClass(std::string_view q) {
     if (has(q, "m7b5") || has(q, kHalfDimSign)) return kFunctionHalfDiminished;

@@ -8,7 +8,7 @@ namespace quillex {
 // Harmonic function of a quality, as used by key inference and the Roman
 // progression profile.
 enum QualityFunctionClass : int {
-    kFunctionMajor = 0,          // major triad, major seventh, sixth, added tones
+    kFunctionMajor = 0,  // major triad, major seventh, sixth, added tones
     kFunctionMinor = 1,
     kFunctionDominant = 2,
     kFunctionDiminished = 3,

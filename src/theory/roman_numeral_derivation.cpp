@@ -33,8 +33,7 @@ std::string romanQualitySuffix(std::string_view quality) {
     return std::string(quality);
 }
 
-AlteredDegree locateRootDegree(const Chord& chord, const KeyContext& key,
-                               std::string_view rootToken) {
+AlteredDegree locateRootDegree(const Chord& chord, const KeyContext& key, std::string_view rootToken) {
     if (!startsWithNoteLetter(rootToken) || !startsWithNoteLetter(key.rootSpelling)) return {};
     const std::int32_t rel = reducePitchClass(std::int64_t{chord.root} - key.key.root);
     const std::int32_t tokenLetter = noteLetterIndex(static_cast<std::uint8_t>(rootToken[0]));
@@ -51,8 +50,7 @@ AlteredDegree locateRootDegree(const Chord& chord, const KeyContext& key,
 }
 
 std::optional<std::string> deriveRomanNumeralFromTokens(const Chord& chord, const KeyContext& key,
-                                                        std::string_view rootToken,
-                                                        std::string_view bassToken) {
+                                                        std::string_view rootToken, std::string_view bassToken) {
     const AlteredDegree position = locateRootDegree(chord, key, rootToken);
     if (!position.valid) return std::nullopt;
     std::string numeral(kNumeralNames[position.degree]);
@@ -79,8 +77,7 @@ std::optional<std::string> deriveRomanNumeral(const Chord& chord, const KeyConte
                                         slashBassSpellingToken(chord.symbol));
 }
 
-std::optional<std::string> deriveRomanNumeralFromSymbol(std::string_view symbol,
-                                                        const KeyContext& key) {
+std::optional<std::string> deriveRomanNumeralFromSymbol(std::string_view symbol, const KeyContext& key) {
     const std::optional<Chord> chord = parseChordSymbol(symbol);
     if (!chord) return std::nullopt;
     return deriveRomanNumeral(*chord, key);

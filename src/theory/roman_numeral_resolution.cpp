@@ -5,10 +5,10 @@
 #include <limits>
 #include <utility>
 
+#include "protocol/json_number.h"
 #include "theory/chord_symbol.h"
 #include "theory/pitch_class.h"
 #include "theory/quality_extension.h"
-#include "protocol/json_number.h"
 
 namespace quillex {
 
@@ -20,16 +20,28 @@ constexpr std::string_view kDiminishedMark = "\u00B0";
 constexpr std::string_view kHalfDiminishedMark = "\u00F8";
 
 constexpr std::array<std::pair<std::string_view, std::int32_t>, 14> kRomanNumeralMap = {{
-    {"I", 1}, {"II", 2}, {"III", 3}, {"IV", 4}, {"V", 5}, {"VI", 6}, {"VII", 7},
-    {"i", 1}, {"ii", 2}, {"iii", 3}, {"iv", 4}, {"v", 5}, {"vi", 6}, {"vii", 7},
+    {"I", 1},
+    {"II", 2},
+    {"III", 3},
+    {"IV", 4},
+    {"V", 5},
+    {"VI", 6},
+    {"VII", 7},
+    {"i", 1},
+    {"ii", 2},
+    {"iii", 3},
+    {"iv", 4},
+    {"v", 5},
+    {"vi", 6},
+    {"vii", 7},
 }};
 
 enum class QualityMark { None, Diminished, HalfDiminished, Augmented };
 
 // Quality of a lower-case numeral without a mark, from what follows it.
 std::string minorNumeralQuality(std::string_view rest) {
-    constexpr std::array<std::string_view, 9> kNamedPrefixes = {
-        "m", "maj", "M", "dim", "o", "\u00F8", "aug", "+", "sus"};
+    constexpr std::array<std::string_view, 9> kNamedPrefixes = {"m",      "maj", "M", "dim", "o",
+                                                                "\u00F8", "aug", "+", "sus"};
     if (rest == "-") return std::string(rest);
     for (std::string_view prefix : kNamedPrefixes) {
         if (rest.starts_with(prefix)) return std::string(rest);
@@ -44,20 +56,27 @@ std::string minorNumeralQuality(std::string_view rest) {
 std::optional<std::string> markedQuality(QualityMark mark, bool upperCase, std::string_view rest) {
     if (rest.empty()) {
         switch (mark) {
-            case QualityMark::Diminished: return "dim";
-            case QualityMark::HalfDiminished: return "m7b5";
-            case QualityMark::Augmented: return "aug";
-            case QualityMark::None: return upperCase ? "" : "m";
+            case QualityMark::Diminished:
+                return "dim";
+            case QualityMark::HalfDiminished:
+                return "m7b5";
+            case QualityMark::Augmented:
+                return "aug";
+            case QualityMark::None:
+                return upperCase ? "" : "m";
         }
     }
     switch (mark) {
-        case QualityMark::Diminished: return std::string("dim").append(rest);
+        case QualityMark::Diminished:
+            return std::string("dim").append(rest);
         case QualityMark::HalfDiminished:
             if (rest[0] == '7') return std::string("m7b5").append(rest.substr(1));
             if (rest[0] == '9') return std::string("m9b5").append(rest.substr(1));
             return std::nullopt;
-        case QualityMark::Augmented: return std::string("aug").append(rest);
-        case QualityMark::None: break;
+        case QualityMark::Augmented:
+            return std::string("aug").append(rest);
+        case QualityMark::None:
+            break;
     }
     return upperCase ? std::string(rest) : minorNumeralQuality(rest);
 }
@@ -87,8 +106,7 @@ std::optional<RomanToken> parseRomanToken(std::string_view text) {
     }
     const std::size_t numeralStart = pos;
     bool upperCase = false;
-    while (pos < text.size() &&
-           (text[pos] == 'I' || text[pos] == 'V' || text[pos] == 'i' || text[pos] == 'v')) {
+    while (pos < text.size() && (text[pos] == 'I' || text[pos] == 'V' || text[pos] == 'i' || text[pos] == 'v')) {
         if (text[pos] == 'I' || text[pos] == 'V') upperCase = true;
         ++pos;
     }
@@ -100,8 +118,7 @@ std::optional<RomanToken> parseRomanToken(std::string_view text) {
     return std::nullopt;
 }
 
-PitchClass rootOfAlteredDegree(const MusicalKey& key, std::int32_t degree, std::int32_t alteration,
-                               bool seventh) {
+PitchClass rootOfAlteredDegree(const MusicalKey& key, std::int32_t degree, std::int32_t alteration, bool seventh) {
     if (degree < 1 || degree > 7) return reducePitchClass(key.root);
     const DiatonicChord chord = diatonicChordOfDegree(key, degree, seventh);
     return reducePitchClass(std::int64_t{chord.root} + alteration);
@@ -111,8 +128,7 @@ std::optional<RomanChord> romanNumeralToChord(std::string_view text, const Music
     if (text.empty()) return std::nullopt;
     const std::size_t slash = text.find('/');
     const std::string_view main = text.substr(0, slash);
-    const std::string_view bassPart =
-        slash == std::string_view::npos ? std::string_view{} : text.substr(slash + 1);
+    const std::string_view bassPart = slash == std::string_view::npos ? std::string_view{} : text.substr(slash + 1);
 
     const std::optional<RomanToken> token = parseRomanToken(main);
     if (!token) return std::nullopt;
@@ -139,8 +155,7 @@ std::optional<RomanChord> romanNumeralToChord(std::string_view text, const Music
     if (!bassPart.empty()) {
         const std::optional<RomanToken> bassToken = parseRomanToken(bassPart);
         if (!bassToken || bassToken->end != bassPart.size()) return std::nullopt;
-        const PitchClass bass =
-            rootOfAlteredDegree(key, bassToken->degree, bassToken->accidentalOffset, false);
+        const PitchClass bass = rootOfAlteredDegree(key, bassToken->degree, bassToken->accidentalOffset, false);
         if (bass != chord.root) chord.bass = bass;
     }
     return chord;
@@ -165,12 +180,10 @@ std::string qualityOrMaj(std::string_view quality) {
     return quality.empty() ? std::string("maj") : std::string(quality);
 }
 
-std::optional<RenderedChord> renderChordInKey(const RomanChord& chord, const KeyContext& key,
-                                              bool simplify, SpellingOptions options,
-                                              std::optional<DegreeHint> hint) {
+std::optional<RenderedChord> renderChordInKey(const RomanChord& chord, const KeyContext& key, bool simplify,
+                                              SpellingOptions options, std::optional<DegreeHint> hint) {
     const std::string quality = qualityOrMaj(chord.quality);
-    std::optional<std::string> spelled =
-        spellChordSymbolInKey(key, chord.root, quality, chord.bass, options, hint);
+    std::optional<std::string> spelled = spellChordSymbolInKey(key, chord.root, quality, chord.bass, options, hint);
     if (!spelled) return std::nullopt;
     if (!simplify) return RenderedChord{*spelled, *spelled};
 
@@ -191,10 +204,9 @@ std::optional<RenderedChord> renderChordInKey(const RomanChord& chord, const Key
     return RenderedChord{std::move(*spelled), std::move(display)};
 }
 
-std::optional<std::string> spellNoteNameInKey(PitchClass pitchClass, const KeyContext& key,
-                                              bool simplify, SpellingOptions options) {
-    std::optional<std::string> name =
-        spellChordSymbolInKey(key, pitchClass, "", std::nullopt, options, std::nullopt);
+std::optional<std::string> spellNoteNameInKey(PitchClass pitchClass, const KeyContext& key, bool simplify,
+                                              SpellingOptions options) {
+    std::optional<std::string> name = spellChordSymbolInKey(key, pitchClass, "", std::nullopt, options, std::nullopt);
     if (!name || !startsWithNoteLetter(*name)) return std::nullopt;
     if (simplify) return simplifyNoteName(*name);
     return name;

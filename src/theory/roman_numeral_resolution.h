@@ -43,8 +43,7 @@ struct RenderedChord {
 std::optional<RomanToken> parseRomanToken(std::string_view text);
 
 // Root of degree 1..7 moved by `alteration`; other degrees give the key root.
-PitchClass rootOfAlteredDegree(const MusicalKey& key, std::int32_t degree,
-                                 std::int32_t alteration, bool seventh);
+PitchClass rootOfAlteredDegree(const MusicalKey& key, std::int32_t degree, std::int32_t alteration, bool seventh);
 
 // "bVII7", "vii°7", "I/V": a slash part names the bass's scale degree.
 std::optional<RomanChord> romanNumeralToChord(std::string_view text, const MusicalKey& key);
@@ -54,11 +53,10 @@ std::optional<bool> romanAccidentalPreference(std::string_view text);
 
 std::string qualityOrMaj(std::string_view quality);
 
-std::optional<RenderedChord> renderChordInKey(const RomanChord& chord, const KeyContext& key,
-                                              bool simplify, SpellingOptions options,
-                                              std::optional<DegreeHint> hint);
+std::optional<RenderedChord> renderChordInKey(const RomanChord& chord, const KeyContext& key, bool simplify,
+                                              SpellingOptions options, std::optional<DegreeHint> hint);
 
-std::optional<std::string> spellNoteNameInKey(PitchClass pitchClass, const KeyContext& key,
-                                              bool simplify, SpellingOptions options);
+std::optional<std::string> spellNoteNameInKey(PitchClass pitchClass, const KeyContext& key, bool simplify,
+                                              SpellingOptions options);
 
 }  // namespace quillex

@@ -95,9 +95,7 @@ std::string romanNumeralPart(std::string_view token) {
     return std::string(token.substr(start, numeralEnd(token) - start));
 }
 
-std::string romanSuffixPart(std::string_view token) {
-    return std::string(token.substr(numeralEnd(token)));
-}
+std::string romanSuffixPart(std::string_view token) { return std::string(token.substr(numeralEnd(token))); }
 
 RomanProfileToken parseRomanProfileToken(std::string_view token) {
     RomanProfileToken result;
@@ -113,8 +111,7 @@ RomanProfileToken parseRomanProfileToken(std::string_view token) {
     result.numeral = romanNumeralPart(head);
     result.suffix = romanSuffixPart(head);
     if (hasTarget) result.appliedNumeral = romanNumeralPart(target);
-    result.isAppliedDominant =
-        !result.appliedNumeral.empty() && anyOf(result.numeral, {"V", "vii", "VII"});
+    result.isAppliedDominant = !result.appliedNumeral.empty() && anyOf(result.numeral, {"V", "vii", "VII"});
     return result;
 }
 
@@ -171,8 +168,7 @@ double romanTokenWeight(const RomanProfileToken& token, int mode, bool melodic) 
     return weight;
 }
 
-double romanCadenceWeight(const RomanProfileToken& a, const RomanProfileToken& b, int mode,
-                          bool melodic) {
+double romanCadenceWeight(const RomanProfileToken& a, const RomanProfileToken& b, int mode, bool melodic) {
     if (a.isAppliedDominant) return 0.0;
     const std::string& na = a.numeral;
     const std::string& nb = b.numeral;

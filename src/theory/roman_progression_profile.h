@@ -40,8 +40,7 @@ int romanQualityWeightClass(const RomanProfileToken& token);
 
 // Readings: mode 0 is major; a non-zero mode is minor, melodic when the flag is set.
 double romanTokenWeight(const RomanProfileToken& token, int mode, bool melodic);
-double romanCadenceWeight(const RomanProfileToken& token, const RomanProfileToken& next, int mode,
-                          bool melodic);
+double romanCadenceWeight(const RomanProfileToken& token, const RomanProfileToken& next, int mode, bool melodic);
 
 RomanProgressionProfile scoreRomanProgression(const std::vector<std::string>& tokens);
 

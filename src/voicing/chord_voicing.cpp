@@ -5,11 +5,11 @@
 #include <array>
 #include <stdexcept>
 
+#include "protocol/json_number.h"
 #include "theory/pitch_class.h"
 #include "voicing/voicing_descriptor.h"
 #include "voicing/voicing_plan_builders.h"
 #include "voicing/voicing_template.h"
-#include "protocol/json_number.h"
 
 namespace quillex {
 
@@ -53,14 +53,17 @@ std::vector<VoicingPlan> plansForIntervals(std::span<const std::int32_t> interva
     const ChordToneSet tones = chordToneDegrees(ChordQuality{std::string(), {intervals.begin(), intervals.end()}});
     std::vector<VoicingPlan> plans;
     switch (style) {
-        case VoicingStyle::Anthem: plans = anthemPlans(tones); break;
+        case VoicingStyle::Anthem:
+            plans = anthemPlans(tones);
+            break;
         case VoicingStyle::GuideColor:
             if (auto plan = buildGuideColorSimplePlan(tones)) plans.push_back(std::move(*plan));
             break;
         case VoicingStyle::Tessaro:
             if (auto plan = buildTessaroPlan(tones)) plans.push_back(std::move(*plan));
             break;
-        default: break;
+        default:
+            break;
     }
     if (!plans.empty()) return plans;
     for (const VoicingPlanTemplate& tmpl : planTemplatesForStyle(style)) {
@@ -73,8 +76,8 @@ std::vector<VoicingPlan> plansForIntervals(std::span<const std::int32_t> interva
 }  // namespace
 
 std::int32_t effectiveVoicingOctave(std::int64_t octave, std::int64_t octaveShift) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(octave + octaveShift, kMinVoicingOctave,
-                                                              kMaxVoicingOctave));
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(octave + octaveShift, kMinVoicingOctave, kMaxVoicingOctave));
 }
 
 std::vector<std::int32_t> shellIntervals(std::span<const std::int32_t> intervals) {
@@ -229,8 +232,7 @@ void invertMidiNotes(std::vector<std::int32_t>& midi, std::int32_t inversion) {
     }
 }
 
-std::vector<Pitch> invertVoicing(const Chord& chord, VoicingStyle style, std::int32_t octave,
-                                 std::int32_t inversion) {
+std::vector<Pitch> invertVoicing(const Chord& chord, VoicingStyle style, std::int32_t octave, std::int32_t inversion) {
     const std::vector<std::int32_t> tones = distinctPitchClasses(chord.intervals);
     const auto n = std::max<std::int32_t>(1, static_cast<std::int32_t>(tones.size()));
     const std::int32_t k = std::clamp(inversion, -n, n);
@@ -296,8 +298,7 @@ void spaceNotesAboveBass(std::vector<std::int32_t>& midi, std::size_t bassPositi
     };
     for (std::size_t i = 0; i < midi.size(); ++i) {
         if (i == bassPosition) continue;
-        while (midi[i] <= kSpacingCeiling &&
-               (static_cast<std::int64_t>(midi[i]) - bass < gap || doubled(i))) {
+        while (midi[i] <= kSpacingCeiling && (static_cast<std::int64_t>(midi[i]) - bass < gap || doubled(i))) {
             midi[i] += 12;
         }
     }
@@ -381,8 +382,7 @@ std::vector<Pitch> voiceChordInStyle(const Chord& chord, VoicingStyle style, std
     return voicing;
 }
 
-std::int32_t maxManualInversion(const Chord& chord, VoicingStyle style, std::int32_t octave,
-                                std::int32_t octaveShift) {
+std::int32_t maxManualInversion(const Chord& chord, VoicingStyle style, std::int32_t octave, std::int32_t octaveShift) {
     const std::vector<Pitch> v = styledPitches(chord, style, effectiveVoicingOctave(octave, octaveShift));
     if (v.empty()) return 1;
     if (invertsByTone(style, chord.intervals)) {

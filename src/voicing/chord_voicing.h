@@ -43,8 +43,7 @@ std::vector<Pitch> voiceChordInStyle(const Chord& chord, VoicingStyle style, std
                                      const ChordVoicingOptions& options);
 
 // How many inversion steps make sense for the chord in the style (>= 1).
-std::int32_t maxManualInversion(const Chord& chord, VoicingStyle style, std::int32_t octave,
-                                std::int32_t octaveShift);
+std::int32_t maxManualInversion(const Chord& chord, VoicingStyle style, std::int32_t octave, std::int32_t octaveShift);
 
 // The steps of voicing, in the order voiceChordInStyle applies them.
 std::vector<std::int32_t> shellIntervals(std::span<const std::int32_t> intervals);
@@ -53,8 +52,7 @@ bool isRootedTriad(std::span<const std::int32_t> intervals);
 std::vector<std::int32_t> spreadUpperStructure(VoicingStyle style, std::span<const std::int32_t> intervals,
                                                std::vector<std::int32_t> offsets);
 void invertMidiNotes(std::vector<std::int32_t>& midi, std::int32_t inversion);
-std::vector<Pitch> invertVoicing(const Chord& chord, VoicingStyle style, std::int32_t octave,
-                                 std::int32_t inversion);
+std::vector<Pitch> invertVoicing(const Chord& chord, VoicingStyle style, std::int32_t octave, std::int32_t inversion);
 std::vector<Pitch> placeSlashBass(const std::vector<Pitch>& voicing, const Chord& chord, VoicingStyle style,
                                   std::optional<std::int32_t> lowest, std::size_t count);
 std::vector<Pitch> insertBassNote(std::vector<std::int32_t> midi, const Chord& chord, VoicingStyle style,

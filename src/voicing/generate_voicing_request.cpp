@@ -6,11 +6,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "theory/chord_symbol.h"
 #include "protocol/request_readers.h"
+#include "protocol/voicing_request_readers.h"
+#include "theory/chord_symbol.h"
 #include "voicing/chord_voicing.h"
 #include "voicing/semitone_transpose.h"
-#include "protocol/voicing_request_readers.h"
 #include "voicing/voicing_style.h"
 
 namespace quillex {

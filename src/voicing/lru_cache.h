@@ -16,9 +16,7 @@ namespace quillex {
 template <typename Key, typename Value, typename Hash = std::hash<Key>>
 class LruCache {
 public:
-    explicit LruCache(std::size_t capacity) : capacity_(capacity), index_(8) {
-        index_.max_load_factor(1.0f);
-    }
+    explicit LruCache(std::size_t capacity) : capacity_(capacity), index_(8) { index_.max_load_factor(1.0f); }
 
     LruCache(const LruCache&) = delete;
     LruCache& operator=(const LruCache&) = delete;

@@ -9,13 +9,13 @@
 #include <nlohmann/json.hpp>
 
 #include "protocol/json_number.h"
+#include "protocol/request_readers.h"
+#include "protocol/voicing_request_readers.h"
 #include "theory/key_spelling.h"
 #include "theory/pitch_class.h"
-#include "protocol/request_readers.h"
 #include "voicing/semitone_transpose.h"
 #include "voicing/voicing_anchors.h"
 #include "voicing/voicing_display.h"
-#include "protocol/voicing_request_readers.h"
 
 namespace quillex {
 namespace {
@@ -208,7 +208,8 @@ BridgeReply voiceWithLeading(const json& slots, const KeyContext& key, bool simp
     json slashes = json::array();
     json labels = json::array();
     if (read.empty()) {
-        json payload = successPayload(std::move(voicings), std::move(inversions), std::move(slashes), std::move(labels));
+        json payload =
+            successPayload(std::move(voicings), std::move(inversions), std::move(slashes), std::move(labels));
         echoes.attachAll(payload);
         return BridgeReply{kReplyType, std::move(payload)};
     }

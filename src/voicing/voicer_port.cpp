@@ -26,13 +26,12 @@ std::size_t CandidateKeyHash::operator()(const CandidateKey& key) const noexcept
 
 std::size_t MidiListHash::operator()(const std::vector<std::int32_t>& notes) const noexcept {
     std::uint64_t h = hashCombine(0, notes.size());
-    for (const std::int32_t note : notes) h = hashCombine(h, static_cast<std::uint64_t>(static_cast<std::int64_t>(note)));
+    for (const std::int32_t note : notes)
+        h = hashCombine(h, static_cast<std::uint64_t>(static_cast<std::int64_t>(note)));
     return static_cast<std::size_t>(h);
 }
 
-std::shared_ptr<VoicerPortCacheState> makeVoicerPortCacheState() {
-    return std::make_shared<VoicerPortCacheState>();
-}
+std::shared_ptr<VoicerPortCacheState> makeVoicerPortCacheState() { return std::make_shared<VoicerPortCacheState>(); }
 
 VoicerPortCacheState& sharedVoicerPortCacheState() {
     thread_local std::unique_ptr<VoicerPortCacheState> state;

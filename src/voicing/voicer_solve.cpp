@@ -51,8 +51,8 @@ double transitionBound(const LearnedWeights& w, const VoicerOptions& o, std::int
     if (w[8] > 0.0 || w[11] > 0.0 || gated(o.closedGapWeight, o.closedGapStyles) > 0.0) {
         return std::numeric_limits<double>::infinity();
     }
-    double bound = positive(w[1]) * static_cast<double>(std::max<std::int64_t>(14, largestCountChange)) +
-                   positive(w[6]);
+    double bound =
+        positive(w[1]) * static_cast<double>(std::max<std::int64_t>(14, largestCountChange)) + positive(w[6]);
     bound += positive(w[0]) + positive(w[9]) + positive(w[10]);
     bound += positive(gated(o.sameTopWeight, o.sameTopStyles));
     if (o.allowBassChanges) {
@@ -156,8 +156,8 @@ std::vector<CandidateVoicing> voicerSolve(const std::vector<Chord>& chords, cons
         stats.rawCandidates += result.list->size();
         if (result.cacheHit) ++stats.candidateCacheHits;
         if (debug) {
-            appendAvlDebugLine(chordLine(i, symbols[i], chords[i], options, result.list->size(),
-                                         result.cacheHit ? "hit" : "miss"));
+            appendAvlDebugLine(
+                chordLine(i, symbols[i], chords[i], options, result.list->size(), result.cacheHit ? "hit" : "miss"));
         }
         cands[i] = std::move(result.list);
     }
@@ -238,8 +238,8 @@ std::vector<CandidateVoicing> voicerSolve(const std::vector<Chord>& chords, cons
                     break;
                 }
                 ++stats.transitionsEvaluated;
-                const double s = u + previousScore[q] +
-                                 transitionCost(previous[q], current[c], facts[p - 1], facts[p], options, w);
+                const double s =
+                    u + previousScore[q] + transitionCost(previous[q], current[c], facts[p - 1], facts[p], options, w);
                 if (s > best || (!truncated && s == best && q < from)) {
                     best = s;
                     from = q;
@@ -279,10 +279,9 @@ std::vector<CandidateVoicing> voicerSolve(const std::vector<Chord>& chords, cons
                            " total_ms=" + std::to_string(totalMs));
     }
     if (tracing) {
-        appendDiagnosticTraceLine("voicer_solve chords=" + std::to_string(count) + " gen_ms=" +
-                                  std::to_string(genMs) + " total_ms=" + std::to_string(totalMs) +
-                                  " prefix=" + std::to_string(r) + " cands=" + std::to_string(total) +
-                                  " thread=" + threadNumber());
+        appendDiagnosticTraceLine("voicer_solve chords=" + std::to_string(count) + " gen_ms=" + std::to_string(genMs) +
+                                  " total_ms=" + std::to_string(totalMs) + " prefix=" + std::to_string(r) +
+                                  " cands=" + std::to_string(total) + " thread=" + threadNumber());
     }
     return result;
 }

@@ -6,10 +6,10 @@
 #include <limits>
 #include <string>
 
+#include "protocol/json_number.h"
 #include "voicing/chord_voicing.h"
 #include "voicing/voicer_solve.h"
 #include "voicing/voicing_candidates.h"
-#include "protocol/json_number.h"
 
 namespace quillex {
 namespace {
@@ -39,7 +39,8 @@ VoicerOptions segmentOptions(const VoicingSlot& anchorSlot, const std::vector<st
     if (!anchor.empty()) {
         std::int64_t sum = 0;
         for (const std::int32_t note : anchor) sum += note;
-        options.middle = saturateToInt32(static_cast<std::int64_t>(std::round(static_cast<double>(sum) / static_cast<double>(n))));
+        options.middle =
+            saturateToInt32(static_cast<std::int64_t>(std::round(static_cast<double>(sum) / static_cast<double>(n))));
         options.top = saturateToInt32(static_cast<std::int64_t>(anchor.back()) + profile.topMargin);
         options.bottom = saturateToInt32(static_cast<std::int64_t>(anchor.front()) - profile.bottomMargin);
     }

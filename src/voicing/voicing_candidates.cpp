@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <unordered_set>
 
+#include "protocol/json_number.h"
 #include "theory/pitch_class.h"
 #include "theory/quality_family.h"
-#include "protocol/json_number.h"
 
 namespace quillex {
 namespace {
@@ -17,10 +17,8 @@ constexpr const char* kEmptySet = "empty pitch-class set not permitted";
 constexpr const char* kSetTooLarge =
     "cannot voice this pitch-class set with requested maxNotes without omitting pitch classes";
 constexpr const char* kBassMissing = "fixed bass pitch class missing from pitch-class set";
-constexpr const char* kChordTooLarge =
-    "cannot voice this chord with requested maxNotes without omitting pitch classes";
-constexpr const char* kBudgetExceeded =
-    "candidate enumeration exceeded its work budget; the chord needs fewer notes";
+constexpr const char* kChordTooLarge = "cannot voice this chord with requested maxNotes without omitting pitch classes";
+constexpr const char* kBudgetExceeded = "candidate enumeration exceeded its work budget; the chord needs fewer notes";
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
@@ -105,8 +103,7 @@ private:
     }
 
     template <typename Emit>
-    void recurse(const std::vector<std::uint8_t>& list, std::size_t pos, std::int64_t lo, std::int64_t hi,
-                 Emit& emit) {
+    void recurse(const std::vector<std::uint8_t>& list, std::size_t pos, std::int64_t lo, std::int64_t hi, Emit& emit) {
         if (pos == list.size()) {
             sorted_ = chosen_;
             std::sort(sorted_.begin(), sorted_.end());
@@ -170,9 +167,7 @@ bool spanWithin(const CandidateVoicing& v, std::int64_t minSpan, std::int64_t ma
     return span >= minSpan && span <= maxSpan;
 }
 
-std::int32_t firstCount(std::size_t c, std::int32_t fewest) {
-    return std::max(static_cast<std::int32_t>(c), fewest);
-}
+std::int32_t firstCount(std::size_t c, std::int32_t fewest) { return std::max(static_cast<std::int32_t>(c), fewest); }
 
 }  // namespace
 
@@ -203,8 +198,8 @@ std::uint16_t bassEligibleSet(const Chord& chord, bool allowBassChanges) {
     return set;
 }
 
-std::vector<std::int64_t> octaveBases(std::int32_t lowOctaveOffset, std::int32_t highOctaveOffset,
-                                      std::int64_t bottom, std::int64_t top) {
+std::vector<std::int64_t> octaveBases(std::int32_t lowOctaveOffset, std::int32_t highOctaveOffset, std::int64_t bottom,
+                                      std::int64_t top) {
     const std::int64_t first = std::max<std::int64_t>(lowOctaveOffset, floorDiv(bottom, 12) - 5);
     const std::int64_t last = std::min<std::int64_t>(highOctaveOffset, floorDiv(top, 12) - 5);
     std::vector<std::int64_t> bases;
@@ -219,9 +214,9 @@ CandidateNoteCounts candidateNoteCounts(std::int32_t pitchClassCount, const Voic
 }
 
 CandidateList enumeratePitchClassVoicings(std::span<const std::uint8_t> pitchClasses,
-                                          std::span<const std::int64_t> bases, std::int32_t bottom,
-                                          std::int32_t top, std::int32_t minSpan, std::int32_t maxSpan,
-                                          bool allowDoubling, std::int32_t fewest, std::int32_t most) {
+                                          std::span<const std::int64_t> bases, std::int32_t bottom, std::int32_t top,
+                                          std::int32_t minSpan, std::int32_t maxSpan, bool allowDoubling,
+                                          std::int32_t fewest, std::int32_t most) {
     if (pitchClasses.empty()) throw std::runtime_error(kEmptySet);
     const std::vector<std::uint8_t> p = sortedUnique(pitchClasses);
     const std::size_t c = p.size();
@@ -255,11 +250,10 @@ CandidateList enumeratePitchClassVoicings(std::span<const std::uint8_t> pitchCla
     return out;
 }
 
-CandidateList enumerateVoicingsWithBass(std::span<const std::uint8_t> pitchClasses,
-                                        std::uint8_t bassPitchClass,
-                                        std::span<const std::int64_t> bases, std::int32_t bottom,
-                                        std::int32_t top, std::int32_t minSpan, std::int32_t maxSpan,
-                                        bool allowDoubling, std::int32_t fewest, std::int32_t most) {
+CandidateList enumerateVoicingsWithBass(std::span<const std::uint8_t> pitchClasses, std::uint8_t bassPitchClass,
+                                        std::span<const std::int64_t> bases, std::int32_t bottom, std::int32_t top,
+                                        std::int32_t minSpan, std::int32_t maxSpan, bool allowDoubling,
+                                        std::int32_t fewest, std::int32_t most) {
     if (pitchClasses.empty()) throw std::runtime_error(kEmptySet);
     const std::vector<std::uint8_t> p = sortedUnique(pitchClasses);
     const std::size_t c = p.size();
@@ -331,16 +325,15 @@ SharedCandidateList cachedCandidateVoicings(const CandidateKey& key, VoicerPortC
         hit = true;
         return *cached;
     }
-    const std::vector<std::int64_t> bases =
-        octaveBases(key.lowOctaveOffset, key.highOctaveOffset, key.bottom, key.top);
+    const std::vector<std::int64_t> bases = octaveBases(key.lowOctaveOffset, key.highOctaveOffset, key.bottom, key.top);
     const bool fixedBass = !key.allowBassChanges || key.bassEligible == 0;
     CandidateList list;
     if (fixedBass) {
         list = enumerateVoicingsWithBass(key.pitchClasses, key.pitchClasses.front(), bases, key.bottom, key.top,
                                          key.minSpan, key.maxSpan, key.allowDoubling, key.fewest, key.most);
     } else {
-        list = enumeratePitchClassVoicings(key.pitchClasses, bases, key.bottom, key.top, key.minSpan,
-                                           key.maxSpan, key.allowDoubling, key.fewest, key.most);
+        list = enumeratePitchClassVoicings(key.pitchClasses, bases, key.bottom, key.top, key.minSpan, key.maxSpan,
+                                           key.allowDoubling, key.fewest, key.most);
         std::erase_if(list, [&](const CandidateVoicing& v) {
             return ((key.bassEligible >> reducePitchClass(v.front())) & 1u) == 0;
         });
@@ -350,15 +343,14 @@ SharedCandidateList cachedCandidateVoicings(const CandidateKey& key, VoicerPortC
     return shared;
 }
 
-CandidateResult generateCandidateVoicings(const Chord& chord, const VoicerOptions& options,
-                                          VoicerPortCacheState& cache, const FixedNotes& fixed) {
+CandidateResult generateCandidateVoicings(const Chord& chord, const VoicerOptions& options, VoicerPortCacheState& cache,
+                                          const FixedNotes& fixed) {
     if (fixed) return {std::make_shared<const CandidateList>(CandidateList{*fixed}), false};
 
     CandidateKey key;
     key.pitchClasses = voicerChordPitchClasses(chord);
     key.bassEligible = bassEligibleSet(chord, options.allowBassChanges);
-    const CandidateNoteCounts counts =
-        candidateNoteCounts(static_cast<std::int32_t>(key.pitchClasses.size()), options);
+    const CandidateNoteCounts counts = candidateNoteCounts(static_cast<std::int32_t>(key.pitchClasses.size()), options);
     key.lowOctaveOffset = options.lowOctaveOffset;
     key.highOctaveOffset = options.highOctaveOffset;
     key.minSpan = options.minSpan;

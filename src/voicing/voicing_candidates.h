@@ -26,8 +26,8 @@ std::uint16_t bassEligibleSet(const Chord& chord, bool allowBassChanges);
 // The MIDI note C of each octave from low to high, relative to octave 4
 // ((offset + 5) x 12, ascending), keeping only the octaves that can hold a
 // note in [bottom, top]; the others could never place a note.
-std::vector<std::int64_t> octaveBases(std::int32_t lowOctaveOffset, std::int32_t highOctaveOffset,
-                                      std::int64_t bottom, std::int64_t top);
+std::vector<std::int64_t> octaveBases(std::int32_t lowOctaveOffset, std::int32_t highOctaveOffset, std::int64_t bottom,
+                                      std::int64_t top);
 
 // Fewest and most notes of a chord's candidates; throws when a non-closed
 // style cannot hold every pitch class.
@@ -46,25 +46,23 @@ struct CandidateResult {
 
 // An anchor's fixed notes are its only candidate (not cached); otherwise the
 // cached enumeration, widened downwards and then upwards when nothing fits.
-CandidateResult generateCandidateVoicings(const Chord& chord, const VoicerOptions& options,
-                                          VoicerPortCacheState& cache, const FixedNotes& fixed);
+CandidateResult generateCandidateVoicings(const Chord& chord, const VoicerOptions& options, VoicerPortCacheState& cache,
+                                          const FixedNotes& fixed);
 
 // The cache in front of the two enumerators; `hit` is set on a cache hit.
 // Empty lists are never cached.
-SharedCandidateList cachedCandidateVoicings(const CandidateKey& key, VoicerPortCacheState& cache,
-                                            bool& hit);
+SharedCandidateList cachedCandidateVoicings(const CandidateKey& key, VoicerPortCacheState& cache, bool& hit);
 
 // Free bass: every voicing holding each pitch class, in discovery order.
 CandidateList enumeratePitchClassVoicings(std::span<const std::uint8_t> pitchClasses,
-                                          std::span<const std::int64_t> bases, std::int32_t bottom,
-                                          std::int32_t top, std::int32_t minSpan, std::int32_t maxSpan,
-                                          bool allowDoubling, std::int32_t fewest, std::int32_t most);
+                                          std::span<const std::int64_t> bases, std::int32_t bottom, std::int32_t top,
+                                          std::int32_t minSpan, std::int32_t maxSpan, bool allowDoubling,
+                                          std::int32_t fewest, std::int32_t most);
 
 // Fixed bass: the bass pitch class is the lowest note of every voicing.
-CandidateList enumerateVoicingsWithBass(std::span<const std::uint8_t> pitchClasses,
-                                        std::uint8_t bassPitchClass,
-                                        std::span<const std::int64_t> bases, std::int32_t bottom,
-                                        std::int32_t top, std::int32_t minSpan, std::int32_t maxSpan,
-                                        bool allowDoubling, std::int32_t fewest, std::int32_t most);
+CandidateList enumerateVoicingsWithBass(std::span<const std::uint8_t> pitchClasses, std::uint8_t bassPitchClass,
+                                        std::span<const std::int64_t> bases, std::int32_t bottom, std::int32_t top,
+                                        std::int32_t minSpan, std::int32_t maxSpan, bool allowDoubling,
+                                        std::int32_t fewest, std::int32_t most);
 
 }  // namespace quillex

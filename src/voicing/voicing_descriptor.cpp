@@ -18,38 +18,60 @@ DescriptorLayer layer(L l, std::vector<ToneRole> roles, std::int32_t base, bool 
 std::array<std::vector<VoicingDescriptor>, kVoicingStyleCount> buildCatalogue() {
     std::array<std::vector<VoicingDescriptor>, kVoicingStyleCount> byStyle;
     byStyle[static_cast<std::size_t>(VoicingStyle::Anthem)] = {
-        {"anthem", 60.0, false, true,
+        {"anthem",
+         60.0,
+         false,
+         true,
          {layer(L::Root, {R::Root}, -12, true, true), layer(L::Third, {R::ThirdOrSus}, 0, true, true),
           layer(L::Fifth, {R::Fifth}, 0, false, false), layer(L::Seventh, {R::Seventh, R::Sixth}, 0, false, true),
           layer(L::Color, {R::Tension}, 0, false, true),
           layer(L::Top, {R::UpperDescending, R::Tension, R::Octave}, 0, false, true)}},
     };
     byStyle[static_cast<std::size_t>(VoicingStyle::Split)] = {
-        {"drop24", 59.0, false, true,
+        {"drop24",
+         59.0,
+         false,
+         true,
          {layer(L::Root, {R::Root}, -12, true, true), layer(L::Low, {R::Fifth}, -12, true, true),
           layer(L::Third, {R::ThirdOrSus}, 0, true, true), layer(L::Seventh, {R::Seventh, R::Sixth}, 0, false, true),
           layer(L::Top, {R::Tension, R::UpperDescending, R::Octave}, 0, false, true)}},
-        {"drop24-color", 60.0, true, true,
+        {"drop24-color",
+         60.0,
+         true,
+         true,
          {layer(L::Root, {R::Root}, -12, true, true), layer(L::Low, {R::Fifth}, -12, true, true),
           layer(L::Third, {R::ThirdOrSus}, 0, true, true), layer(L::Seventh, {R::Seventh, R::Sixth}, 0, false, true),
           layer(L::Color, {R::Tension}, 0, false, true)}},
     };
     byStyle[static_cast<std::size_t>(VoicingStyle::GuideColor)] = {
-        {"guide-color", 59.0, false, true,
+        {"guide-color",
+         59.0,
+         false,
+         true,
          {layer(L::Root, {R::Root}, 0, true, true), layer(L::Third, {R::ThirdOrSus}, 0, true, true),
           layer(L::Seventh, {R::Seventh, R::Sixth}, 0, false, true), layer(L::Color, {R::Tension}, 0, false, true),
           layer(L::Top, {R::UpperDescending, R::Tension, R::Fifth}, 0, false, true)}},
-        {"guide-color-inner", 58.0, false, true,
+        {"guide-color-inner",
+         58.0,
+         false,
+         true,
          {layer(L::Root, {R::Root}, 0, true, true), layer(L::Third, {R::ThirdOrSus}, 0, true, true),
           layer(L::Seventh, {R::Seventh, R::Sixth}, 0, false, true), layer(L::Fifth, {R::Fifth}, 0, false, false),
           layer(L::Top, {R::Tension, R::UpperDescending}, 0, false, true)}},
     };
     byStyle[static_cast<std::size_t>(VoicingStyle::Tessaro)] = {
-        {"tessaro", 60.0, false, true,
+        {"tessaro",
+         60.0,
+         false,
+         true,
          {layer(L::Root, {R::Root}, 0, true, true), layer(L::Low, {R::Fifth}, 0, false, true),
           layer(L::Low, {R::Ninth}, 0, false, true), layer(L::Third, {R::Third, R::Sus}, 0, true, true),
-          layer(L::Seventh, {R::Seventh, R::Sixth}, 0, false, true), layer(L::Top, {R::Tension, R::Ninth}, 0, false, true)}},
-        {"tessaro-color", 61.0, true, true,
+          layer(L::Seventh, {R::Seventh, R::Sixth}, 0, false, true),
+          layer(L::Top, {R::Tension, R::Ninth}, 0, false, true)}},
+        {"tessaro-color",
+         61.0,
+         true,
+         true,
          {layer(L::Root, {R::Root}, 0, true, true), layer(L::Low, {R::Fifth}, 0, false, true),
           layer(L::Low, {R::Ninth}, 0, false, true), layer(L::Third, {R::Third, R::Sus}, 0, true, true),
           layer(L::Seventh, {R::Seventh, R::Sixth}, 0, false, true), layer(L::Color, {R::Tension}, 0, false, true)}},
@@ -86,27 +108,37 @@ std::vector<std::int32_t> roleCandidateIntervals(ToneRole role, std::span<const 
         return out;
     };
     switch (role) {
-        case ToneRole::Root: return {0};
-        case ToneRole::ThirdOrSus: return present({5, 4, 3, 2});
-        case ToneRole::Third: return present({4, 3});
-        case ToneRole::Sus: return present({5, 2});
-        case ToneRole::Seventh: return present({11, 10});
-        case ToneRole::Sixth: return present({9});
-        case ToneRole::Fifth: return present({7, 6, 8});
-        case ToneRole::Ninth: return present({14, 13, 15, 2});
-        case ToneRole::Tension: return present({18, 21, 20, 14, 13, 15, 17, 9, 5});
+        case ToneRole::Root:
+            return {0};
+        case ToneRole::ThirdOrSus:
+            return present({5, 4, 3, 2});
+        case ToneRole::Third:
+            return present({4, 3});
+        case ToneRole::Sus:
+            return present({5, 2});
+        case ToneRole::Seventh:
+            return present({11, 10});
+        case ToneRole::Sixth:
+            return present({9});
+        case ToneRole::Fifth:
+            return present({7, 6, 8});
+        case ToneRole::Ninth:
+            return present({14, 13, 15, 2});
+        case ToneRole::Tension:
+            return present({18, 21, 20, 14, 13, 15, 17, 9, 5});
         case ToneRole::UpperDescending: {
             std::vector<std::int32_t> out;
             for (auto it = chordTones.rbegin(); it != chordTones.rend() && *it > 8; ++it) out.push_back(*it);
             return out;
         }
-        case ToneRole::Octave: return {12};
+        case ToneRole::Octave:
+            return {12};
     }
     return {};
 }
 
-std::optional<PlacedTone> placeDescriptorLayer(std::span<const std::int32_t> chordTones,
-                                               const DescriptorLayer& layer, std::set<std::int32_t>& usedOffsets) {
+std::optional<PlacedTone> placeDescriptorLayer(std::span<const std::int32_t> chordTones, const DescriptorLayer& layer,
+                                               std::set<std::int32_t>& usedOffsets) {
     for (ToneRole role : layer.roles) {
         for (std::int32_t c : roleCandidateIntervals(role, chordTones)) {
             const std::int64_t raw = static_cast<std::int64_t>(layer.baseOffset) + c;
@@ -122,7 +154,7 @@ std::optional<PlacedTone> placeDescriptorLayer(std::span<const std::int32_t> cho
 
 VoicingPlan evaluateVoicingDescriptor(const VoicingDescriptor& descriptor, VoicingStyle style,
                                       std::span<const std::int32_t> chordTones) {
-    VoicingPlan plan{descriptor.id, style, {}, descriptor.registerCentre, descriptor.colorVariant,
+    VoicingPlan plan{descriptor.id,       style, {}, descriptor.registerCentre, descriptor.colorVariant,
                      descriptor.wideStyle};
     std::set<std::int32_t> used;
     for (const DescriptorLayer& layer : descriptor.layers) {

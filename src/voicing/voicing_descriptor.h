@@ -45,8 +45,8 @@ const std::vector<VoicingDescriptor>& voicingDescriptorCatalogue(VoicingStyle st
 std::vector<std::int32_t> roleCandidateIntervals(ToneRole role, std::span<const std::int32_t> chordTones);
 
 // Places one layer's tone on an offset not used yet; records the offset.
-std::optional<PlacedTone> placeDescriptorLayer(std::span<const std::int32_t> chordTones,
-                                               const DescriptorLayer& layer, std::set<std::int32_t>& usedOffsets);
+std::optional<PlacedTone> placeDescriptorLayer(std::span<const std::int32_t> chordTones, const DescriptorLayer& layer,
+                                               std::set<std::int32_t>& usedOffsets);
 
 // A plan whose tone list is empty when a required layer finds nothing.
 VoicingPlan evaluateVoicingDescriptor(const VoicingDescriptor& descriptor, VoicingStyle style,

@@ -64,7 +64,8 @@ VoicingDisplayMetadata buildVoicingDisplayMetadata(const Chord& chord, const Key
         }
     }
     metadata.noteLabels.reserve(notes.size());
-    for (const std::int32_t note : notes) metadata.noteLabels.push_back(spellChordTone(chord, spelledRoot, reducePitchClass(note), simplify));
+    for (const std::int32_t note : notes)
+        metadata.noteLabels.push_back(spellChordTone(chord, spelledRoot, reducePitchClass(note), simplify));
     if (bassLabel) {
         const auto first = std::find(notes.begin(), notes.end(), lowest);
         metadata.noteLabels[static_cast<std::size_t>(first - notes.begin())] = *bassLabel;

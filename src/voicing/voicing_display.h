@@ -14,7 +14,7 @@
 namespace quillex {
 
 struct VoicingDisplayMetadata {
-    std::vector<std::string> noteLabels;  // one per note, in the order given
+    std::vector<std::string> noteLabels;   // one per note, in the order given
     std::optional<std::string> slashBass;  // only for an implied slash bass
 
     friend bool operator==(const VoicingDisplayMetadata&, const VoicingDisplayMetadata&) = default;
@@ -27,8 +27,7 @@ std::optional<std::string> spellChordForDisplay(PitchClass pitchClass, const Key
 
 // The pitch class written as a chord tone on the letter its degree gives above
 // the spelled root.
-std::string spellChordTone(const Chord& chord, std::string_view spelledRoot, std::int32_t pitchClass,
-                           bool simplify);
+std::string spellChordTone(const Chord& chord, std::string_view spelledRoot, std::int32_t pitchClass, bool simplify);
 
 // Throws std::runtime_error with the reason when the labels cannot be built.
 VoicingDisplayMetadata buildVoicingDisplayMetadata(const Chord& chord, const KeyContext& key, bool simplify,

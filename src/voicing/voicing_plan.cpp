@@ -8,31 +8,54 @@ namespace quillex {
 
 DegreeSlot intervalToneSlot(std::int32_t interval) {
     switch (interval) {
-        case 0: return 0;
-        case 2: return 1;
-        case 3: return 2;
-        case 4: return 3;
-        case 5: return 4;
-        case 6: return 5;
-        case 7: return 6;
-        case 8: return 7;
-        case 9: return 8;
-        case 10: return 9;
-        case 11: return 10;
-        case 13: return 11;
-        case 14: return 12;
-        case 15: return 13;
-        case 17: return 14;
-        case 18: return 15;
-        case 20: return 16;
-        case 21: return 17;
-        default: break;
+        case 0:
+            return 0;
+        case 2:
+            return 1;
+        case 3:
+            return 2;
+        case 4:
+            return 3;
+        case 5:
+            return 4;
+        case 6:
+            return 5;
+        case 7:
+            return 6;
+        case 8:
+            return 7;
+        case 9:
+            return 8;
+        case 10:
+            return 9;
+        case 11:
+            return 10;
+        case 13:
+            return 11;
+        case 14:
+            return 12;
+        case 15:
+            return 13;
+        case 17:
+            return 14;
+        case 18:
+            return 15;
+        case 20:
+            return 16;
+        case 21:
+            return 17;
+        default:
+            break;
     }
     switch (interval % 12) {
-        case 2: return 12;
-        case 5: return 14;
-        case 9: return 17;
-        default: return 6;
+        case 2:
+            return 12;
+        case 5:
+            return 14;
+        case 9:
+            return 17;
+        default:
+            return 6;
     }
 }
 

@@ -19,9 +19,8 @@ PlacedTone tone(RegisterLayer layer, DegreeSlot slot, std::int32_t offset, bool 
 }
 
 std::size_t colorToneCount(const ChordToneSet& set) {
-    return static_cast<std::size_t>(std::count_if(set.tones.begin(), set.tones.end(), [](const ChordToneSlot& t) {
-        return t.role != kRoleRoot && t.required;
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        set.tones.begin(), set.tones.end(), [](const ChordToneSlot& t) { return t.role != kRoleRoot && t.required; }));
 }
 
 VoicingPlan finishPlan(std::string name, VoicingStyle style, double centre, bool colorVariant,
@@ -32,7 +31,9 @@ VoicingPlan finishPlan(std::string name, VoicingStyle style, double centre, bool
 
 }  // namespace
 
-ChordToneSet chordToneSetOf(const Chord& chord) { return chordToneDegrees(ChordQuality{chord.quality, chord.intervals}); }
+ChordToneSet chordToneSetOf(const Chord& chord) {
+    return chordToneDegrees(ChordQuality{chord.quality, chord.intervals});
+}
 
 std::optional<VoicingPlan> buildAnthemPlans(const ChordToneSet& set, bool dense) {
     const ChordToneSlot* root = firstOf(set, kRoleRoot, true);
@@ -52,7 +53,8 @@ std::optional<VoicingPlan> buildAnthemPlans(const ChordToneSet& set, bool dense)
     if (alteredFifth != nullptr) {
         tones.push_back(tone(RegisterLayer::Fifth, alteredFifth->degree, alteredFifth->interval, true, false));
     }
-    if (seventh != nullptr) tones.push_back(tone(RegisterLayer::Seventh, seventh->degree, seventh->interval, true, false));
+    if (seventh != nullptr)
+        tones.push_back(tone(RegisterLayer::Seventh, seventh->degree, seventh->interval, true, false));
     for (std::size_t i = 0; i < tensions.size(); ++i) {
         const RegisterLayer layer = i + 1 == tensions.size() ? RegisterLayer::Top : RegisterLayer::Color;
         tones.push_back(tone(layer, tensions[i]->degree, tensions[i]->interval, true, false));
@@ -76,8 +78,8 @@ std::optional<VoicingPlan> buildAnthemPlans(const ChordToneSet& set, bool dense)
 
     for (PlacedTone& extra : extras) {
         if (tones.size() >= 6) break;
-        const bool taken = std::any_of(tones.begin(), tones.end(),
-                                       [&](const PlacedTone& t) { return t.offset == extra.offset; });
+        const bool taken =
+            std::any_of(tones.begin(), tones.end(), [&](const PlacedTone& t) { return t.offset == extra.offset; });
         if (!taken) tones.push_back(std::move(extra));
     }
     if (tones.size() < std::min<std::size_t>(6, set.totalCount + 2)) return std::nullopt;
@@ -94,9 +96,8 @@ std::vector<VoicingPlan> anthemPlans(const ChordToneSet& set) {
     if (auto primary = buildAnthemPlans(set, dense)) plans.push_back(std::move(*primary));
     if (auto secondary = buildAnthemPlans(set, !dense)) {
         const std::vector<std::int32_t> offsets = normalizeVoicingPlan(*secondary);
-        const bool duplicate = std::any_of(plans.begin(), plans.end(), [&](const VoicingPlan& p) {
-            return normalizeVoicingPlan(p) == offsets;
-        });
+        const bool duplicate = std::any_of(plans.begin(), plans.end(),
+                                           [&](const VoicingPlan& p) { return normalizeVoicingPlan(p) == offsets; });
         if (!duplicate) plans.push_back(std::move(*secondary));
     }
     return plans;

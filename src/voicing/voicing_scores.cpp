@@ -69,8 +69,8 @@ const PartialPairTable& partialPairTable() {
         std::sort(t.frequencies.begin(), t.frequencies.end());
         t.frequencies.erase(std::unique(t.frequencies.begin(), t.frequencies.end()), t.frequencies.end());
         for (std::size_t i = 0; i < all.size(); ++i) {
-            t.id[i] = static_cast<std::uint16_t>(
-                std::lower_bound(t.frequencies.begin(), t.frequencies.end(), all[i]) - t.frequencies.begin());
+            t.id[i] = static_cast<std::uint16_t>(std::lower_bound(t.frequencies.begin(), t.frequencies.end(), all[i]) -
+                                                 t.frequencies.begin());
         }
         const std::size_t n = t.frequencies.size();
         t.offset.resize(n);
@@ -148,8 +148,8 @@ using NotePair = std::pair<std::int32_t, std::int32_t>;
 // equal length) against B, each extended by its own first note. The table
 // and the pair list are sized from the note counts: `table` holds
 // (p + 1) x (q + 1) cells and `pairs` room for p + q pairs.
-std::int64_t alignCore(std::span<const std::int32_t> previous, std::span<const std::int32_t> next,
-                       std::int64_t* table, std::int64_t* ext, NotePair* pairs, std::size_t& pairCount) {
+std::int64_t alignCore(std::span<const std::int32_t> previous, std::span<const std::int32_t> next, std::int64_t* table,
+                       std::int64_t* ext, NotePair* pairs, std::size_t& pairCount) {
     pairCount = 0;
     if (previous.empty() || next.empty()) return 0;
     const bool swapped = previous.size() < next.size();
@@ -254,8 +254,8 @@ ChordScoreFacts chordScoreFacts(const Chord& chord) {
         if (tone.role != kRoleTension) continue;
         const std::uint8_t d = tone.degree;
         if (d == 11 || d == 13 || d == 14 || d == 15 || d == 16) {
-            facts.lowTensions = static_cast<std::uint16_t>(facts.lowTensions |
-                                                           (1u << reducePitchClass(static_cast<std::int64_t>(facts.root) + tone.interval)));
+            facts.lowTensions = static_cast<std::uint16_t>(
+                facts.lowTensions | (1u << reducePitchClass(static_cast<std::int64_t>(facts.root) + tone.interval)));
         }
     }
     return facts;
@@ -316,8 +316,7 @@ double chordToneRoleCost(const Chord& chord, std::span<const std::int32_t> voici
     return chordToneRoleCost(chordScoreFacts(chord), voicing, options);
 }
 
-double chordToneRoleCost(const ChordScoreFacts& chord, std::span<const std::int32_t> v,
-                         const VoicerOptions& o) {
+double chordToneRoleCost(const ChordScoreFacts& chord, std::span<const std::int32_t> v, const VoicerOptions& o) {
     const std::size_t n = v.size();
     double cost = 0.0;
     if (applies(o.lowIntervalWeight, o.lowIntervalStyles, o) && n >= 2 &&
@@ -325,7 +324,8 @@ double chordToneRoleCost(const ChordScoreFacts& chord, std::span<const std::int3
         cost += static_cast<double>(o.lowIntervalMin - (static_cast<std::int64_t>(v[1]) - v[0])) * o.lowIntervalWeight;
     }
     if (applies(o.splitFifthWeight, o.splitFifthStyles, o) && !chord.slashBass && n >= 2 &&
-        v[1] <= o.splitFifthCeiling && reducePitchClass(static_cast<std::int64_t>(v[0]) - chord.root) == 0 && chord.hasFifth) {
+        v[1] <= o.splitFifthCeiling && reducePitchClass(static_cast<std::int64_t>(v[0]) - chord.root) == 0 &&
+        chord.hasFifth) {
         const std::int32_t second = reducePitchClass(static_cast<std::int64_t>(v[1]) - chord.root);
         if (second != 6 && second != 7 && second != 8) cost += o.splitFifthWeight;
     }
@@ -334,8 +334,8 @@ double chordToneRoleCost(const ChordScoreFacts& chord, std::span<const std::int3
         cost += static_cast<double>(o.lowClusterMin - (static_cast<std::int64_t>(v[1]) - v[0])) * o.lowClusterWeight;
     }
     if (applies(o.lowTensionWeight, o.lowTensionStyles, o) && n >= 1 && chord.lowTensions != 0) {
-        const std::size_t count = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(o.lowTensionCount, 0, static_cast<std::int64_t>(n)));
+        const std::size_t count =
+            static_cast<std::size_t>(std::clamp<std::int64_t>(o.lowTensionCount, 0, static_cast<std::int64_t>(n)));
         for (std::size_t i = 0; i < count; ++i) {
             const std::int32_t pc = reducePitchClass(v[i]);
             if (((chord.lowTensions >> pc) & 1u) == 0) continue;
@@ -348,10 +348,22 @@ double chordToneRoleCost(const ChordScoreFacts& chord, std::span<const std::int3
         if (applies(o.inversionWeight, o.inversionStyles, o) && d != 0) cost += o.inversionWeight;
         if (applies(o.bassDegreeWeight, o.bassDegreeStyles, o)) {
             switch (d) {
-                case 0: case 3: case 4: break;
-                case 6: case 7: case 8: cost += o.bassDegreeWeight * o.bassFifthFactor; break;
-                case 10: case 11: cost += o.bassDegreeWeight * o.bassSeventhFactor; break;
-                default: cost += o.bassDegreeWeight * o.bassOtherFactor; break;
+                case 0:
+                case 3:
+                case 4:
+                    break;
+                case 6:
+                case 7:
+                case 8:
+                    cost += o.bassDegreeWeight * o.bassFifthFactor;
+                    break;
+                case 10:
+                case 11:
+                    cost += o.bassDegreeWeight * o.bassSeventhFactor;
+                    break;
+                default:
+                    cost += o.bassDegreeWeight * o.bassOtherFactor;
+                    break;
             }
         }
         const std::int64_t allowance = static_cast<std::int64_t>(o.bottom) + o.highBassAllowance;
@@ -427,13 +439,12 @@ double transitionRuleCost(std::span<const std::int32_t> a, std::span<const std::
 double transitionCost(std::span<const std::int32_t> previous, std::span<const std::int32_t> next,
                       const Chord& previousChord, const Chord& nextChord, const VoicerOptions& options,
                       const LearnedWeights& weights) {
-    return transitionCost(previous, next, chordScoreFacts(previousChord), chordScoreFacts(nextChord), options,
-                          weights);
+    return transitionCost(previous, next, chordScoreFacts(previousChord), chordScoreFacts(nextChord), options, weights);
 }
 
 double transitionCost(std::span<const std::int32_t> a, std::span<const std::int32_t> b,
-                      const ChordScoreFacts& previousChord, const ChordScoreFacts& nextChord,
-                      const VoicerOptions& o, const LearnedWeights& w) {
+                      const ChordScoreFacts& previousChord, const ChordScoreFacts& nextChord, const VoicerOptions& o,
+                      const LearnedWeights& w) {
     return withAlignment(a, b, [&](std::int64_t movement, std::span<const NotePair> pairs) {
         return scoreMove(a, b, movement, pairs, previousChord, nextChord, o, w);
     });
@@ -444,7 +455,6 @@ namespace {
 double scoreMove(std::span<const std::int32_t> a, std::span<const std::int32_t> b, std::int64_t movement,
                  std::span<const NotePair> pairs, const ChordScoreFacts& previousChord,
                  const ChordScoreFacts& nextChord, const VoicerOptions& o, const LearnedWeights& w) {
-
     bool parallel = false;
     for (std::size_t i = 0; i < pairs.size() && !parallel; ++i) {
         const std::int64_t moveI = static_cast<std::int64_t>(pairs[i].second) - pairs[i].first;
@@ -465,8 +475,8 @@ double scoreMove(std::span<const std::int32_t> a, std::span<const std::int32_t> 
     if (bothWide) {
         const std::int64_t outer = static_cast<std::int64_t>(a.back()) - a.front();
         const std::int32_t r = reducePitchClass(outer);
-        parallelOuter = (r == 0 || r == 7) && static_cast<std::int64_t>(b.back()) - b.front() == outer &&
-                        b.front() != a.front();
+        parallelOuter =
+            (r == 0 || r == 7) && static_cast<std::int64_t>(b.back()) - b.front() == outer && b.front() != a.front();
     }
     bool overlap = false;
     for (std::size_t k = 0; k + 1 < pairs.size(); ++k) {
@@ -485,7 +495,8 @@ double scoreMove(std::span<const std::int32_t> a, std::span<const std::int32_t> 
 
     double cost = 0.0;
     cost += (parallel ? 1.0 : 0.0) * w[0];
-    cost += static_cast<double>(std::llabs(static_cast<std::int64_t>(b.size()) - static_cast<std::int64_t>(a.size()))) * w[1];
+    cost += static_cast<double>(std::llabs(static_cast<std::int64_t>(b.size()) - static_cast<std::int64_t>(a.size()))) *
+            w[1];
     cost += (both ? static_cast<double>(std::llabs(static_cast<std::int64_t>(b.back()) - a.back())) : 0.0) * w[8];
     cost += (parallelOuter ? 1.0 : 0.0) * w[9];
     cost += (overlap ? 1.0 : 0.0) * w[10];

@@ -28,8 +28,8 @@ ChordScoreFacts chordScoreFacts(const Chord& chord);
 // Own score: note count, register, roughness and the voicing's rule terms.
 double voicingCost(std::span<const std::int32_t> voicing, const Chord& chord, const VoicerOptions& options,
                    const LearnedWeights& weights, VoicerPortCacheState& cache);
-double voicingCost(std::span<const std::int32_t> voicing, const ChordScoreFacts& chord,
-                   const VoicerOptions& options, const LearnedWeights& weights, VoicerPortCacheState& cache);
+double voicingCost(std::span<const std::int32_t> voicing, const ChordScoreFacts& chord, const VoicerOptions& options,
+                   const LearnedWeights& weights, VoicerPortCacheState& cache);
 
 // Sensory roughness (>= 0), memoised in the cache state.
 double roughnessCost(std::span<const std::int32_t> voicing, VoicerPortCacheState& cache);

@@ -28,12 +28,18 @@ std::span<const VoicingStyle> offeredVoicingStyles() { return kOfferedVoicingSty
 
 std::string_view voicingStyleId(VoicingStyle style) {
     switch (style) {
-        case VoicingStyle::Closed: return "closed";
-        case VoicingStyle::Shell: return "shell";
-        case VoicingStyle::Anthem: return "anthem";
-        case VoicingStyle::Split: return "split";
-        case VoicingStyle::GuideColor: return "guide-color";
-        case VoicingStyle::Tessaro: return "tessaro";
+        case VoicingStyle::Closed:
+            return "closed";
+        case VoicingStyle::Shell:
+            return "shell";
+        case VoicingStyle::Anthem:
+            return "anthem";
+        case VoicingStyle::Split:
+            return "split";
+        case VoicingStyle::GuideColor:
+            return "guide-color";
+        case VoicingStyle::Tessaro:
+            return "tessaro";
     }
     return "closed";
 }

@@ -30,8 +30,7 @@ inline constexpr std::array<VoicingStyle, kVoicingStyleCount> kAllVoicingStyles 
 
 // The styles the style catalogue lists, in its order (shell is not offered).
 inline constexpr std::array<VoicingStyle, 5> kOfferedVoicingStyles = {
-    VoicingStyle::Closed, VoicingStyle::Anthem, VoicingStyle::Split,
-    VoicingStyle::GuideColor, VoicingStyle::Tessaro,
+    VoicingStyle::Closed, VoicingStyle::Anthem, VoicingStyle::Split, VoicingStyle::GuideColor, VoicingStyle::Tessaro,
 };
 
 std::span<const VoicingStyle> offeredVoicingStyles();

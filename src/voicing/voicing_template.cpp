@@ -18,20 +18,39 @@ using L = RegisterLayer;
 std::array<std::vector<VoicingPlanTemplate>, kVoicingStyleCount> buildTemplates() {
     std::array<std::vector<VoicingPlanTemplate>, kVoicingStyleCount> byStyle;
     byStyle[static_cast<std::size_t>(VoicingStyle::Anthem)] = {{
-        "anthem", 60.0, true, true, 4, 6, 6, true, true,
+        "anthem",
+        60.0,
+        true,
+        true,
+        4,
+        6,
+        6,
+        true,
+        true,
         {
             {L::Root, {kRoleRoot}, {0}, -12, true},
             {L::Third, {kRoleThird}, {3, 2, 4, 1}, 0, true},
             {L::Fifth, {kRoleFifth, kRoleTension}, {6, 5, 7, 12, 11, 13}, 0, false},
             {L::Seventh, {kRoleSeventh}, {9, 10, 8}, 0, false},
             {L::Color, {kRoleTension, kRoleFifth}, {12, 11, 13, 14, 15, 17, 16, 6, 5, 7}, 0, false},
-            {L::Top, {kRoleTension, kRoleFifth, kRoleRoot, kRoleThird},
-             {17, 16, 14, 15, 12, 11, 13, 6, 7, 5, 0}, 0, false},
+            {L::Top,
+             {kRoleTension, kRoleFifth, kRoleRoot, kRoleThird},
+             {17, 16, 14, 15, 12, 11, 13, 6, 7, 5, 0},
+             0,
+             false},
         },
         {},
     }};
     byStyle[static_cast<std::size_t>(VoicingStyle::Split)] = {{
-        "split", 59.0, true, true, 4, 5, 6, false, false,
+        "split",
+        59.0,
+        true,
+        true,
+        4,
+        5,
+        6,
+        false,
+        false,
         {
             {L::Root, {kRoleRoot}, {0}, -12, true},
             {L::Low, {kRoleFifth, kRoleTension}, {6, 5, 7, 12, 11, 13}, -12, false},
@@ -44,7 +63,15 @@ std::array<std::vector<VoicingPlanTemplate>, kVoicingStyleCount> buildTemplates(
         },
     }};
     byStyle[static_cast<std::size_t>(VoicingStyle::GuideColor)] = {{
-        "guide-color", 59.0, true, true, 4, 5, 6, false, false,
+        "guide-color",
+        59.0,
+        true,
+        true,
+        4,
+        5,
+        6,
+        false,
+        false,
         {
             {L::Root, {kRoleRoot}, {0}, 0, true},
             {L::Third, {kRoleThird}, {3, 2, 4, 1}, 0, true},
@@ -57,7 +84,15 @@ std::array<std::vector<VoicingPlanTemplate>, kVoicingStyleCount> buildTemplates(
         },
     }};
     byStyle[static_cast<std::size_t>(VoicingStyle::Tessaro)] = {{
-        "tessaro", 60.0, true, true, 4, 6, 6, false, false,
+        "tessaro",
+        60.0,
+        true,
+        true,
+        4,
+        6,
+        6,
+        false,
+        false,
         {
             {L::Root, {kRoleRoot}, {0}, 0, true},
             {L::Low, {kRoleFifth, kRoleTension}, {6, 12, 5, 7, 11, 13}, 0, false},
@@ -80,8 +115,12 @@ class AssignmentSearch {
 public:
     AssignmentSearch(const VoicingPlanTemplate& tmpl, const std::vector<const TemplateLayer*>& layers,
                      const std::vector<TemplateCandidate>& required)
-        : tmpl_(tmpl), layers_(layers), required_(required),
-          current_(required.size(), 0), best_(required.size(), 0), taken_(layers.size(), false) {}
+        : tmpl_(tmpl),
+          layers_(layers),
+          required_(required),
+          current_(required.size(), 0),
+          best_(required.size(), 0),
+          taken_(layers.size(), false) {}
 
     // Layer index per required candidate, or nothing when none is complete.
     std::optional<std::vector<std::size_t>> run() {
@@ -142,27 +181,40 @@ double scoreTemplateCandidate(const VoicingPlanTemplate& tmpl, const TemplateLay
     const RegisterLayer l = layer.layer;
     switch (candidate.group) {
         case kRoleRoot:
-            if (l == L::Root) score += 500.0;
-            else score += candidate.interval < 12 ? -250.0 : 20.0;
+            if (l == L::Root)
+                score += 500.0;
+            else
+                score += candidate.interval < 12 ? -250.0 : 20.0;
             break;
         case kRoleThird:
-            if (l == L::Third) score += 180.0;
-            else if (l == L::Top) score -= 40.0;
+            if (l == L::Third)
+                score += 180.0;
+            else if (l == L::Top)
+                score -= 40.0;
             break;
         case kRoleSeventh:
-            if (l == L::Seventh) score += 170.0;
-            else if (l == L::Top) score -= 30.0;
+            if (l == L::Seventh)
+                score += 170.0;
+            else if (l == L::Top)
+                score -= 30.0;
             break;
         case kRoleFifth:
-            if (l == L::Low) score += 85.0;
-            else if (l == L::Fifth) score += 55.0;
-            else if (l == L::Color) score += 25.0;
-            else if (l == L::Top) score += 15.0;
+            if (l == L::Low)
+                score += 85.0;
+            else if (l == L::Fifth)
+                score += 55.0;
+            else if (l == L::Color)
+                score += 25.0;
+            else if (l == L::Top)
+                score += 15.0;
             break;
         case kRoleTension:
-            if (l == L::Top) score += tmpl.colorVariant ? 150.0 : 90.0;
-            else if (l == L::Color) score += 105.0;
-            else if (l == L::Low) score += reducePitchClass(candidate.interval) == 2 ? 65.0 : 20.0;
+            if (l == L::Top)
+                score += tmpl.colorVariant ? 150.0 : 90.0;
+            else if (l == L::Color)
+                score += 105.0;
+            else if (l == L::Low)
+                score += reducePitchClass(candidate.interval) == 2 ? 65.0 : 20.0;
             break;
         default:
             break;

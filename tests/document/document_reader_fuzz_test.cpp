@@ -38,12 +38,37 @@ const std::set<std::string>& ownMessages() {
 }
 
 json randomScalar(std::mt19937& rng) {
-    static const std::vector<json> pool = {
-        nullptr, true, false, 0, 1, -1, 15, 100, 99.9, -0.5, 2147483647, -2147483648LL, 2147483648LL,
-        4294967296ULL, 4294967396ULL, 18446744073709551615ULL, -9223372036854775807LL, 1e300, -1e300,
-        std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), "", "rest",
-        "bass", "C", "\xc3\xa9", json::array(), json::object(), json::array({1, 2}), json{{"original", "C"}},
-        json{{"token", 1}}};
+    static const std::vector<json> pool = {nullptr,
+                                           true,
+                                           false,
+                                           0,
+                                           1,
+                                           -1,
+                                           15,
+                                           100,
+                                           99.9,
+                                           -0.5,
+                                           2147483647,
+                                           -2147483648LL,
+                                           2147483648LL,
+                                           4294967296ULL,
+                                           4294967396ULL,
+                                           18446744073709551615ULL,
+                                           -9223372036854775807LL,
+                                           1e300,
+                                           -1e300,
+                                           std::numeric_limits<double>::quiet_NaN(),
+                                           std::numeric_limits<double>::infinity(),
+                                           "",
+                                           "rest",
+                                           "bass",
+                                           "C",
+                                           "\xc3\xa9",
+                                           json::array(),
+                                           json::object(),
+                                           json::array({1, 2}),
+                                           json{{"original", "C"}},
+                                           json{{"token", 1}}};
     return pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(rng)];
 }
 
@@ -70,8 +95,10 @@ json mutate(json document, std::mt19937& rng) {
             case 1:  // drop the node from its parent
                 if (!target.empty()) {
                     json& parent = document[target.parent_pointer()];
-                    if (parent.is_object()) parent.erase(target.back());
-                    else if (parent.is_array()) parent.erase(std::stoul(target.back()));
+                    if (parent.is_object())
+                        parent.erase(target.back());
+                    else if (parent.is_array())
+                        parent.erase(std::stoul(target.back()));
                 }
                 break;
             case 2:  // copy another node over it
@@ -79,8 +106,10 @@ json mutate(json document, std::mt19937& rng) {
                     json(document[pointers[std::uniform_int_distribution<std::size_t>(0, pointers.size() - 1)(rng)]]);
                 break;
             default:  // grow a container
-                if (document[target].is_array()) document[target].push_back(randomScalar(rng));
-                else if (document[target].is_object()) document[target]["fuzz"] = randomScalar(rng);
+                if (document[target].is_array())
+                    document[target].push_back(randomScalar(rng));
+                else if (document[target].is_object())
+                    document[target]["fuzz"] = randomScalar(rng);
                 break;
         }
     }
@@ -131,9 +160,15 @@ TEST(DocumentReaderFuzz, MutatedTextIsReadOrRefused) {
             const std::size_t at = std::uniform_int_distribution<std::size_t>(0, text.size() - 1)(rng);
             const char c = alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
             switch (std::uniform_int_distribution<int>(0, 2)(rng)) {
-                case 0: text[at] = c; break;
-                case 1: text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), c); break;
-                default: text.erase(at, 1); break;
+                case 0:
+                    text[at] = c;
+                    break;
+                case 1:
+                    text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), c);
+                    break;
+                default:
+                    text.erase(at, 1);
+                    break;
             }
         }
         const json input = json::parse(text, nullptr, false);

@@ -29,8 +29,11 @@ constexpr const char* kSchema = "DocumentSession requires the current project sc
 json restSlot() { return json{{"type", "rest"}, {"duration", 2}}; }
 
 json chordSlot() {
-    return json{{"duration", 4}, {"chord", {{"original", "C"}}}, {"velocity", 100},
-                {"attack", {{"mode", "off"}}}, {"attackOrders", json::array()}};
+    return json{{"duration", 4},
+                {"chord", {{"original", "C"}}},
+                {"velocity", 100},
+                {"attack", {{"mode", "off"}}},
+                {"attackOrders", json::array()}};
 }
 
 TEST(DocumentSchemaGate, OnlyVersionFifteenObjectsAreRead) {
@@ -66,8 +69,8 @@ TEST(DocumentSchemaGate, VersionNumbersConvertWithoutWrapping) {
 }
 
 TEST(DocumentSections, EverySectionIsRequired) {
-    for (const char* key : {"progression", "progressionLog", "key", "voicing", "rhythm", "gesture",
-                            "bassSplit", "clipSync"}) {
+    for (const char* key :
+         {"progression", "progressionLog", "key", "voicing", "rhythm", "gesture", "bassSplit", "clipSync"}) {
         SCOPED_TRACE(key);
         json doc = minimalDocumentJson();
         doc.erase(key);
@@ -89,7 +92,9 @@ TEST(DocumentSections, EmptyOptionalSectionsReadAsDefaults) {
     }
     // Otherwise their members are required.
     EXPECT_EQ(libraryRefusal([] { readBassSplitSection(json{{"target", "off"}}); }), libraryNotFoundText("mode"));
-    EXPECT_EQ(libraryRefusal([] { readGestureSection(json{{"newChordVelocity", 100}}); }),
+    EXPECT_EQ(libraryRefusal([] {
+                  readGestureSection(json{{"newChordVelocity", 100}});
+              }),
               libraryNotFoundText("newChordAttack"));
 }
 
@@ -182,8 +187,8 @@ TEST(SlotReading, RestSlotsNeedOnlyTheirDuration) {
 
 TEST(SlotReading, RefusesNonObjectsAndBadDurations) {
     EXPECT_EQ(ownRefusal([] { readProgressionSlot(json("C")); }), "Document slot is invalid");
-    for (const json& duration : {json(0), json(-1), json(-0.0), json(std::numeric_limits<double>::infinity()),
-                                 json(std::nan(""))}) {
+    for (const json& duration :
+         {json(0), json(-1), json(-0.0), json(std::numeric_limits<double>::infinity()), json(std::nan(""))}) {
         SCOPED_TRACE(duration.dump());
         json slot = chordSlot();
         slot["duration"] = duration;
@@ -274,16 +279,25 @@ TEST(NumberConversion, OutOfRangeNumbersAreRefusedNotWrapped) {
     attack["velocityCurve"]["mid"] = -3e9;
     EXPECT_EQ(ownRefusal([&] { readAttackSettings(attack); }), "Document contour is invalid");
 
-    EXPECT_EQ(ownRefusal([] { readAttackOrders(json{{{"order", json::array()}, {"velocitySeed", -1}}}); }),
+    EXPECT_EQ(ownRefusal([] {
+                  readAttackOrders(json{{{"order", json::array()}, {"velocitySeed", -1}}});
+              }),
               "Document attack orders are invalid");
-    EXPECT_EQ(ownRefusal([] { readAttackOrders(json{{{"order", json::array()}, {"velocitySeed", 4294967296ULL}}}); }),
+    EXPECT_EQ(ownRefusal([] {
+                  readAttackOrders(json{{{"order", json::array()}, {"velocitySeed", 4294967296ULL}}});
+              }),
               "Document attack orders are invalid");
     EXPECT_EQ(ownRefusal([] { readAttackOrders(json{{{"order", {1, -2}}}}); }), "Document attack orders are invalid");
     EXPECT_EQ(readAttackOrders(json{{{"order", json::array()}, {"velocitySeed", 4294967295ULL}}})[0].velocitySeed,
               4294967295u);
 
-    EXPECT_EQ(ownRefusal([] { readKeySection(json{{"root", "C"}, {"mode", "major"}, {"minorScaleType", "natural"},
-                                                  {"transposeOffset", 4294967296ULL}, {"autoKey", false}}); }),
+    EXPECT_EQ(ownRefusal([] {
+                  readKeySection(json{{"root", "C"},
+                                      {"mode", "major"},
+                                      {"minorScaleType", "natural"},
+                                      {"transposeOffset", 4294967296ULL},
+                                      {"autoKey", false}});
+              }),
               "Document key is invalid");
     json rhythm = fullDocumentJson()["rhythm"];
     rhythm["shift"] = -1e12;
@@ -300,7 +314,9 @@ TEST(NumberConversion, UnsignedSixtyFourBitFieldsRefuseBooleans) {
     json attack = fullAttackJson();
     attack["roundRobinLength"] = true;
     EXPECT_EQ(libraryRefusal([&] { readAttackSettings(attack); }), libraryTypeErrorText<std::uint64_t>(json(true)));
-    EXPECT_EQ(libraryRefusal([] { readAttackOrders(json{{{"order", {true}}}}); }),
+    EXPECT_EQ(libraryRefusal([] {
+                  readAttackOrders(json{{{"order", {true}}}});
+              }),
               libraryTypeErrorText<std::uint64_t>(json(true)));
     EXPECT_EQ(readAttackOrders(json{{{"order", json::array()}, {"velocitySeed", true}}})[0].velocitySeed, 1u);
 }
@@ -337,7 +353,9 @@ TEST(ChordReading, FieldsBassKeysAndIntervals) {
     EXPECT_TRUE(readSlotChord(json{{"original", "C"}, {"intervals", 4}}).intervals.empty());
     EXPECT_FALSE(readSlotChord(json{{"original", "C"}, {"degree", nullptr}}).degree.has_value());
     EXPECT_EQ(readSlotChord(json{{"original", "C"}, {"degree", 2}}).degree, 2.0);
-    EXPECT_EQ(libraryRefusal([] { readSlotChord(json{{"original", "C"}, {"root", 3}}); }),
+    EXPECT_EQ(libraryRefusal([] {
+                  readSlotChord(json{{"original", "C"}, {"root", 3}});
+              }),
               libraryTypeErrorText<std::string>(json(3)));
 }
 
@@ -345,14 +363,17 @@ TEST(AttackReading, ShortFormKeepsEveryOtherFieldAtItsDefault) {
     const AttackSettings shortForm = readAttackSettings(json{{"mode", "off"}});
     EXPECT_EQ(shortForm, AttackSettings{});
 
-    const AttackSettings advanced = readAttackSettings(json{{"mode", "advanced"}, {"spread", "1/4"}, {"dynamic", true}});
+    const AttackSettings advanced =
+        readAttackSettings(json{{"mode", "advanced"}, {"spread", "1/4"}, {"dynamic", true}});
     EXPECT_FALSE(advanced.isFullForm);
     EXPECT_EQ(advanced.mode, "advanced");
     EXPECT_EQ(advanced.spread, "1/64");
     EXPECT_FALSE(advanced.dynamic);
 
     EXPECT_EQ(readAttackSettings(json::object()), AttackSettings{});
-    EXPECT_EQ(libraryRefusal([] { readAttackSettings(json{{"mode", nullptr}}); }),
+    EXPECT_EQ(libraryRefusal([] {
+                  readAttackSettings(json{{"mode", nullptr}});
+              }),
               libraryTypeErrorText<std::string>(json(nullptr)));
     EXPECT_EQ(ownRefusal([] { readAttackSettings(json::array()); }), "Document attack is invalid");
 }
@@ -396,15 +417,20 @@ TEST(AttackReading, FullFormRefusals) {
 
 TEST(AttackOrdersReading, PagesSeedsAndRefusals) {
     EXPECT_EQ(ownRefusal([] { readAttackOrders(json::object()); }), "Document attack orders are invalid");
-    const AttackOrders orders = readAttackOrders(json{{{"order", {2, 0, 1}}}, {{"order", json::array()}, {"velocitySeed", 9}}});
+    const AttackOrders orders =
+        readAttackOrders(json{{{"order", {2, 0, 1}}}, {{"order", json::array()}, {"velocitySeed", 9}}});
     ASSERT_EQ(orders.size(), 2u);
     EXPECT_EQ(orders[0].order, (std::vector<std::uint64_t>{2, 0, 1}));
     EXPECT_EQ(orders[0].velocitySeed, 1u);
     EXPECT_EQ(orders[1].velocitySeed, 9u);
-    EXPECT_EQ(libraryRefusal([] { readAttackOrders(json{{{"order", 3}}}); }),
+    EXPECT_EQ(libraryRefusal([] {
+                  readAttackOrders(json{{{"order", 3}}});
+              }),
               libraryTypeErrorText<std::vector<std::uint64_t>>(json(3)));
     EXPECT_EQ(libraryRefusal([] { readAttackOrders(json{{{"velocitySeed", 3}}}); }), libraryNotFoundText("order"));
-    EXPECT_EQ(libraryRefusal([] { readAttackOrders(json{{{"order", json::array()}, {"velocitySeed", nullptr}}}); }),
+    EXPECT_EQ(libraryRefusal([] {
+                  readAttackOrders(json{{{"order", json::array()}, {"velocitySeed", nullptr}}});
+              }),
               libraryTypeErrorText<std::uint32_t>(json(nullptr)));
     EXPECT_EQ(libraryRefusal([] { readAttackOrders(json{5}); }), libraryAtText(json(5)));
 }

@@ -38,8 +38,8 @@ TEST(SchemaText, DerivedShapesDropTheirKeys) {
     const json& shapes = schema().at("shapes");
     EXPECT_EQ(shapes.size(), 36u);
     EXPECT_EQ(shapes.at("preGlobalFollowAttack"),
-              json({"mode", "orderKinds", "roundRobinLength", "timingBasis", "gate", "dynamic", "spread",
-                    "includeBass", "velocityCurve", "rateContour", "velocityRateCurve"}));
+              json({"mode", "orderKinds", "roundRobinLength", "timingBasis", "gate", "dynamic", "spread", "includeBass",
+                    "velocityCurve", "rateContour", "velocityRateCurve"}));
     EXPECT_EQ(shapes.at("preRoundRobinAttack"),
               json({"mode", "direction", "alternateDirection", "timingBasis", "gate", "dynamic", "spread",
                     "includeBass", "velocityCurve", "rateContour", "velocityRateCurve"}));
@@ -109,9 +109,13 @@ TEST(ReadSchemaVersion, ObjectsMembersAndErrors) {
     EXPECT_EQ(readSchemaVersion(json{{"schemaVersion", true}}, 0), 1);
     EXPECT_EQ(libraryRefusal([] { readSchemaVersion(json::array(), 0); }),
               testing::libraryValueErrorText(json::array()));
-    EXPECT_EQ(libraryRefusal([] { readSchemaVersion(json{{"schemaVersion", "3"}}, 0); }),
+    EXPECT_EQ(libraryRefusal([] {
+                  readSchemaVersion(json{{"schemaVersion", "3"}}, 0);
+              }),
               testing::libraryTypeErrorText<int>(json("3")));
-    EXPECT_EQ(libraryRefusal([] { readSchemaVersion(json{{"schemaVersion", nullptr}}, 0); }),
+    EXPECT_EQ(libraryRefusal([] {
+                  readSchemaVersion(json{{"schemaVersion", nullptr}}, 0);
+              }),
               testing::libraryTypeErrorText<int>(json(nullptr)));
 }
 
@@ -239,10 +243,12 @@ TEST(AttackChecks, RefusesEachFieldOutsideItsRule) {
     EXPECT_TRUE(rejects("velocityRange", {{"minimum", 120}, {"maximum", 110}}));
     EXPECT_TRUE(rejects("velocityRange", {{"minimum", 0}, {"maximum", 201}}));
     EXPECT_TRUE(rejects("velocityRange", {{"minimum", -1}, {"maximum", 20}}));
-    EXPECT_TRUE(rejects("rateContour", {{"start", 150}, {"mid", 50}, {"midPosition", 50}, {"end", 50},
-                                        {"firstBend", 0}, {"secondBend", 0}}));
-    EXPECT_TRUE(rejects("velocityCurve", {{"start", 201}, {"mid", 100}, {"midPosition", 50}, {"end", 100},
-                                          {"firstBend", 0}, {"secondBend", 0}}));
+    EXPECT_TRUE(
+        rejects("rateContour",
+                {{"start", 150}, {"mid", 50}, {"midPosition", 50}, {"end", 50}, {"firstBend", 0}, {"secondBend", 0}}));
+    EXPECT_TRUE(rejects(
+        "velocityCurve",
+        {{"start", 201}, {"mid", 100}, {"midPosition", 50}, {"end", 100}, {"firstBend", 0}, {"secondBend", 0}}));
 }
 
 TEST(AttackChecks, AcceptsTheBoundaries) {

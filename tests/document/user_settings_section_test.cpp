@@ -13,8 +13,8 @@ using nlohmann::json;
 using testing::ownRefusal;
 
 TEST(UserSettingsReading, NeedsTheThreeTypedSettings) {
-    const json settings = {{"spellingPreference", "flats"}, {"simplifyAccidentals", true},
-                           {"midiTriggersUseRhythm", false}, {"other", 1}};
+    const json settings = {
+        {"spellingPreference", "flats"}, {"simplifyAccidentals", true}, {"midiTriggersUseRhythm", false}, {"other", 1}};
     const auto section = readUserSettingsSection(settings);
     EXPECT_EQ(*section, (UserSettingsSection{"flats", true, false}));
 

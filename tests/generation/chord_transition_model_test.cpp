@@ -55,11 +55,13 @@ TEST(ChordTransitionLoad, LaterRecordForTheSamePairOverwrites) {
 
 TEST(ChordTransitionLoad, OutOfRangeIndicesAndNonFiniteWeightsAreSkipped) {
     auto image = smallImage();
-    image.pairs = {{0, 9, 1.0f}, {0, 1, std::numeric_limits<float>::quiet_NaN()},
-                   {1, 2, std::numeric_limits<float>::infinity()}, {2, 0, 0.5f}};
+    image.pairs = {{0, 9, 1.0f},
+                   {0, 1, std::numeric_limits<float>::quiet_NaN()},
+                   {1, 2, std::numeric_limits<float>::infinity()},
+                   {2, 0, 0.5f}};
     image.triples = {{0, 1, 7, 1.0f}, {0, 1, 2, std::numeric_limits<float>::quiet_NaN()}};
-    const auto tables = parseChordTransitionCorpus(writeChordTransitionCorpus(image).data(),
-                                                   writeChordTransitionCorpus(image).size());
+    const auto tables =
+        parseChordTransitionCorpus(writeChordTransitionCorpus(image).data(), writeChordTransitionCorpus(image).size());
     ASSERT_EQ(tables.pairs.size(), 1u);
     EXPECT_FLOAT_EQ(tables.pairs.at("V").at("I"), 0.5f);
     EXPECT_TRUE(tables.triples.empty());

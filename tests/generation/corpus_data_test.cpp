@@ -27,9 +27,7 @@ protected:
     static inline CorpusInitStatus* status_ = nullptr;
 };
 
-TEST_F(ShippedCorpus, BothFilesLoadBesideTheBinary) {
-    EXPECT_EQ(*status_, (CorpusInitStatus{true, true, ""}));
-}
+TEST_F(ShippedCorpus, BothFilesLoadBesideTheBinary) { EXPECT_EQ(*status_, (CorpusInitStatus{true, true, ""})); }
 
 TEST_F(ShippedCorpus, ProgressionFileHoldsExactlyTheSourceLines) {
     const auto sources = readCorpusSources(kSourceFolder);
@@ -63,15 +61,15 @@ TEST_F(ShippedCorpus, TransitionFileHoldsExactlyTheAssembledWeights) {
     for (const auto& [token, row] : model_.pairWeights()) pairs += row.size();
     EXPECT_EQ(pairs, image.pairs.size());
     for (const auto& triple : image.triples) {
-        const auto& row = model_.tripleWeights().at(
-            makeTransitionPairKey(image.tokens[triple.first], image.tokens[triple.second]));
+        const auto& row =
+            model_.tripleWeights().at(makeTransitionPairKey(image.tokens[triple.first], image.tokens[triple.second]));
         EXPECT_EQ(row.at(image.tokens[triple.third]), triple.weight);
     }
 }
 
 TEST_F(ShippedCorpus, EveryStyleLengthAndModeOffersThirtyDistinctSources) {
-    for (const char* style : {"classical", "popedm", "rock", "jazzneosoul", "modalcolorsdarkexotic",
-                              "modalcolorslightdreamy"}) {
+    for (const char* style :
+         {"classical", "popedm", "rock", "jazzneosoul", "modalcolorsdarkexotic", "modalcolorslightdreamy"}) {
         for (const std::uint32_t length : {4u, 6u, 8u}) {
             std::map<bool, std::set<std::vector<std::string>>> byMode;
             for (const auto& pool : corpus_.findSourcePool(style, length)) {
@@ -96,8 +94,8 @@ TEST_F(ShippedCorpus, DarkStyleCarriesThePhrygianFamilies) {
                 if (!scoreRomanProgression(record.romanTokens).isMinor) {
                     EXPECT_EQ(record.modeFamily, "phrygiandominant");
                 }
-                EXPECT_NE(corpus_.groupVocabulary(makeCorpusGroupKey("modalcolorsdarkexotic", record.modeFamily,
-                                                                     record.subcategory)),
+                EXPECT_NE(corpus_.groupVocabulary(
+                              makeCorpusGroupKey("modalcolorsdarkexotic", record.modeFamily, record.subcategory)),
                           nullptr);
             }
         }

@@ -60,8 +60,8 @@ void mutate(std::vector<std::uint8_t>& bytes, std::mt19937& random) {
             break;
         }
         case 3: {  // a NaN or infinite float somewhere
-            const float value = random() % 2 ? std::numeric_limits<float>::quiet_NaN()
-                                             : -std::numeric_limits<float>::infinity();
+            const float value =
+                random() % 2 ? std::numeric_limits<float>::quiet_NaN() : -std::numeric_limits<float>::infinity();
             const std::size_t at = position(random);
             if (at + 4 <= bytes.size()) std::memcpy(&bytes[at], &value, 4);
             break;

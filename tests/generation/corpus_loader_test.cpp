@@ -50,10 +50,8 @@ std::vector<std::uint8_t> validTransitionFile() {
 
 TEST(CorpusInitStatusMessages, NameEachFailedCorpusInOrder) {
     EXPECT_EQ(makeCorpusInitStatus(true, true), (CorpusInitStatus{true, true, ""}));
-    EXPECT_EQ(makeCorpusInitStatus(false, true).message,
-              "Required corpus initialization failed: chord suggestions");
-    EXPECT_EQ(makeCorpusInitStatus(true, false).message,
-              "Required corpus initialization failed: local progressions");
+    EXPECT_EQ(makeCorpusInitStatus(false, true).message, "Required corpus initialization failed: chord suggestions");
+    EXPECT_EQ(makeCorpusInitStatus(true, false).message, "Required corpus initialization failed: local progressions");
     EXPECT_EQ(makeCorpusInitStatus(false, false).message,
               "Required corpus initialization failed: chord suggestions local progressions");
 }

@@ -17,16 +17,15 @@ namespace {
 
 TEST(CorpusSourceProgressions, LinesCarryModeFamilySubcategoryScaleAndTokens) {
     std::vector<std::string> errors;
-    const auto records = parseProgressionSource(
-        "rock",
-        "# comment line\n\n"
-        "major mixolydian verse - : I bVII IV I ; 180 x, 0015\n"
-        "minor dorian chorus natural : i IV i IV < i IV i IV v IV\r\n",
-        errors);
+    const auto records = parseProgressionSource("rock",
+                                                "# comment line\n\n"
+                                                "major mixolydian verse - : I bVII IV I ; 180 x, 0015\n"
+                                                "minor dorian chorus natural : i IV i IV < i IV i IV v IV\r\n",
+                                                errors);
     ASSERT_TRUE(errors.empty()) << errors.front();
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0], (ProgressionSourceRecord{"rock", 0, "mixolydian", "verse", std::nullopt,
-                                                   {"I", "bVII", "IV", "I"}, {}, 3}));
+    EXPECT_EQ(records[0], (ProgressionSourceRecord{
+                              "rock", 0, "mixolydian", "verse", std::nullopt, {"I", "bVII", "IV", "I"}, {}, 3}));
     EXPECT_EQ(records[1].mode, 1);
     EXPECT_EQ(records[1].minorScaleType, std::optional<std::uint8_t>(0));
     EXPECT_EQ(records[1].sourceTokens.size(), 6u);
@@ -128,8 +127,8 @@ TEST(CorpusSourceTransitions, WeightsAreConditionalAndFamiliesStaySeparate) {
 }
 
 TEST(CorpusSourceValidation, TokensMustSurviveEveryKey) {
-    for (const char* token : {"I", "bVII", "\u266DVII", "iim7", "vii\u00B07", "#iv\u00F8", "I/III", "bII/i",
-                              "V7b9", "imM7"}) {
+    for (const char* token :
+         {"I", "bVII", "\u266DVII", "iim7", "vii\u00B07", "#iv\u00F8", "I/III", "bII/i", "V7b9", "imM7"}) {
         EXPECT_EQ(checkRomanTokenInAllKeys(token), std::nullopt) << token;
     }
     for (const char* token : {"VIII", "iV", "sus2", "I/V7", "vii\u00F811", ""}) {

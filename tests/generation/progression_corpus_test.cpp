@@ -48,8 +48,7 @@ TEST(ProgressionCorpusLoad, NewestVersionRoundTripsEveryField) {
     auto second = record({"I", "V", "vi", "IV"});
     second.poolIndex = 1;
     second.numeralCase = 2;
-    const std::vector<ProgressionCorpusGroup> groups = {
-        {"modalcolorsdarkexotic", {{4, {first, second}}}}};
+    const std::vector<ProgressionCorpusGroup> groups = {{"modalcolorsdarkexotic", {{4, {first, second}}}}};
     ProgressionCorpus corpus;
     ASSERT_TRUE(load(corpus, writeProgressionCorpus(groups)));
     const auto& pool = poolOf(corpus, "modalcolorsdarkexotic", 4);
@@ -144,8 +143,7 @@ TEST(ProgressionCorpusLoad, EveryTruncationFailsAndLeavesTheCorpusEmpty) {
     for (std::size_t cut = 8; cut < full.size(); ++cut) {
         ProgressionCorpus corpus;
         ASSERT_TRUE(load(corpus, writeProgressionCorpus({{"old", {{2, {record({"I", "V"})}}}}})));
-        EXPECT_FALSE(load(corpus, enciphered({full.begin(), full.begin() + static_cast<long>(cut)})))
-            << cut;
+        EXPECT_FALSE(load(corpus, enciphered({full.begin(), full.begin() + static_cast<long>(cut)}))) << cut;
         EXPECT_FALSE(corpus.hasGenres()) << cut;
     }
 }

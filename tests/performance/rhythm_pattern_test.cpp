@@ -84,8 +84,8 @@ TEST(RhythmPatternCatalogue, LookupIsExactAndCaseSensitive) {
 
     const auto* gospel = findBuiltInRhythmPattern("split-5");
     ASSERT_NE(gospel, nullptr);
-    const std::vector<RhythmEvent> gospelEvents{{0, 6, "bass", 100},   {2, 4, "middle", 100}, {2, 4, "top", 100},
-                                                {8, 4, "bass", 100},   {8, 4, "top", 100},    {12, 4, "middle", 100},
+    const std::vector<RhythmEvent> gospelEvents{{0, 6, "bass", 100}, {2, 4, "middle", 100}, {2, 4, "top", 100},
+                                                {8, 4, "bass", 100}, {8, 4, "top", 100},    {12, 4, "middle", 100},
                                                 {12, 4, "top", 100}};
     EXPECT_EQ(gospel->events, gospelEvents);
 }

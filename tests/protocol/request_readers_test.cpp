@@ -47,10 +47,14 @@ TEST(RequestReaders, WrongTypesRaiseTheLibraryErrors) {
         }
         return "no error";
     };
-    EXPECT_EQ(message([] { readKeyMode(json{{"mode", nullptr}}); }),
+    EXPECT_EQ(message([] {
+                  readKeyMode(json{{"mode", nullptr}});
+              }),
               testing::libraryTypeErrorText<std::string>(json(nullptr)));
     EXPECT_EQ(message([] { readOctave(json{{"octave", "high"}}); }), testing::libraryTypeErrorText<int>(json("high")));
-    EXPECT_EQ(message([] { readIncludeAvlDebug(json{{"include_avl_debug", 1}}, false); }),
+    EXPECT_EQ(message([] {
+                  readIncludeAvlDebug(json{{"include_avl_debug", 1}}, false);
+              }),
               testing::libraryTypeErrorText<bool>(json(1)));
     EXPECT_EQ(message([] { readOctave(json::array()); }), testing::libraryValueErrorText(json::array()));
     EXPECT_EQ(message([] { readInversion(json{{"inversion", "2"}}); }), testing::libraryTypeErrorText<int>(json("2")));

@@ -141,8 +141,7 @@ TEST(RhythmPatternsRequest, WritesTheCatalogueKeyedById) {
     ASSERT_EQ(whole["pattern"].size(), 3u);
     const char* parts[] = {"bass", "middle", "top"};
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(whole["pattern"][i],
-                  (json{{"offset", 0}, {"duration", 16}, {"part", parts[i]}, {"velocity", 100}}));
+        EXPECT_EQ(whole["pattern"][i], (json{{"offset", 0}, {"duration", 16}, {"part", parts[i]}, {"velocity", 100}}));
     }
     EXPECT_EQ(patterns["split-reggae"]["order"], 39);
     const std::string text = reply.payload.dump();

@@ -79,7 +79,8 @@ TEST(TransposeChordsErrors, EachInvalidRequestHasItsReply) {
         {request(json::array(), {{"root", "C"}, {"mode", nullptr}}), noKey},
         {request({"C"}, {{"root", "H"}, {"mode", "major"}}), failure("Invalid key root")},
         {with(request({"C"}), "targetRoot", "X#"), failure("Invalid targetRoot")},
-        {request({"C", json{{"symbol", 5}}}), failure("Invalid chord entry: expected string or {symbol}", "invalid_chord", 1)},
+        {request({"C", json{{"symbol", 5}}}),
+         failure("Invalid chord entry: expected string or {symbol}", "invalid_chord", 1)},
         {request({5}), failure("Invalid chord entry: expected string or {symbol}", "invalid_chord", 0)},
         {request({"C", "Am", "H7"}), failure("Invalid chord at index 2: H7", "invalid_chord", 2)},
         {request({" Q "}), failure("Invalid chord at index 0:  Q ", "invalid_chord", 0)},  // quoted untrimmed
@@ -93,7 +94,8 @@ TEST(TransposeChordsErrors, EachInvalidRequestHasItsReply) {
     for (const auto& [r, expected] : cases) {
         EXPECT_EQ(payloadOf(r), expected) << r.dump();
         // Every error echoes the request ID and reads as not ok on the page.
-        const TransposeReply reply = handleTransposeChords(with(r.is_object() ? r : json::object(), "request_id", "r-1"));
+        const TransposeReply reply =
+            handleTransposeChords(with(r.is_object() ? r : json::object(), "request_id", "r-1"));
         EXPECT_EQ(reply.payload.value("request_id", ""), "r-1") << r.dump();
         EXPECT_FALSE(pageOk(reply.type, reply.payload)) << r.dump();
     }
@@ -183,7 +185,8 @@ TEST(TransposeChordsAnalysis, AnalysesEachChordInTheKey) {
 }
 
 TEST(TransposeChordsAnalysis, SpellsAsWrittenAndNumbersInTheKey) {
-    const json chords = payloadOf(request({"C#", " C ", "Db7", "C/Bb"}, {{"root", "Db"}, {"mode", "major"}})).at("chords");
+    const json chords =
+        payloadOf(request({"C#", " C ", "Db7", "C/Bb"}, {{"root", "Db"}, {"mode", "major"}})).at("chords");
     EXPECT_EQ(chords[0].at("root"), "C#");
     EXPECT_EQ(chords[0].at("degree"), 1);
     EXPECT_FALSE(chords[0].contains("bass"));
@@ -196,7 +199,8 @@ TEST(TransposeChordsAnalysis, SpellsAsWrittenAndNumbersInTheKey) {
 
 TEST(TransposeChordsAnalysis, EmptyListAndKeyObjectCopiedWhole) {
     const json key = {{"root", "A"}, {"mode", "minor"}, {"minorScaleType", "melodic"}, {"extra", true}};
-    EXPECT_EQ(payloadOf(request(json::array(), key)), (json{{"chords", json::array()}, {"key", key}, {"semitones", 0}}));
+    EXPECT_EQ(payloadOf(request(json::array(), key)),
+              (json{{"chords", json::array()}, {"key", key}, {"semitones", 0}}));
 }
 
 // ---- transposition -------------------------------------------------------
@@ -264,16 +268,16 @@ TEST(TransposeChordsMove, OffsetAndKeyRootOfEachRequest) {
     const json same = payloadOf(with(request({"C"}), "targetRoot", "C"));
     EXPECT_EQ(same.at("chords").at(0).at("original"), "C");  // offset 0 analyses
     EXPECT_EQ(same.at("key"), cMajor());
-    EXPECT_EQ(payloadOf(with(with(request({"C"}), "semitones", 1), "spellingPreference", "sharps")).at("key").at("root"),
-              "C#");
+    EXPECT_EQ(
+        payloadOf(with(with(request({"C"}), "semitones", 1), "spellingPreference", "sharps")).at("key").at("root"),
+        "C#");
 }
 
 TEST(TransposeChordsMove, ModeTextAndScaleTypeOfTheLinkedKey) {
     EXPECT_EQ(payloadOf(with(request({"C"}, {{"root", "C"}, {"mode", "Minor"}}), "semitones", 2)).at("key"),
               (json{{"root", "D"}, {"mode", "Minor"}, {"minorScaleType", "natural"}}));
-    const json payload =
-        payloadOf(with(request({"Am", "E7/G#"}, {{"root", "A"}, {"mode", "minor"}, {"minorScaleType", "melodic"}}),
-                       "semitones", 3));
+    const json payload = payloadOf(with(
+        request({"Am", "E7/G#"}, {{"root", "A"}, {"mode", "minor"}, {"minorScaleType", "melodic"}}), "semitones", 3));
     EXPECT_EQ(payload.at("key"), (json{{"root", "C"}, {"mode", "minor"}, {"minorScaleType", "melodic"}}));
     EXPECT_EQ(symbols(payload), (std::vector<std::string>{"Cm", "G7/B"}));
     EXPECT_EQ(payload.at("chords").at(1).at("bass"), "B");
@@ -311,9 +315,9 @@ std::vector<std::string> upAndDown(const std::vector<std::string>& chords, const
 }
 
 TEST(TransposeChordsRoundTrip, UpThenDownGivesTheOriginalChords) {
-    const std::vector<std::string> chords = {"C",     "Am7",   "F/A",  "G7",   "Bb",      "Ebmaj7", "F#m7b5",
-                                             "Dsus4", "Abaug", "E7#9", "C#dim7", "Gm/Bb", "B13",    "Db6/Ab",
-                                             "Em9",   "A7b9",  "Fmaj7#11", "Cm/Eb", "D/F#", "G#m"};
+    const std::vector<std::string> chords = {"C",     "Am7",   "F/A",      "G7",     "Bb",    "Ebmaj7", "F#m7b5",
+                                             "Dsus4", "Abaug", "E7#9",     "C#dim7", "Gm/Bb", "B13",    "Db6/Ab",
+                                             "Em9",   "A7b9",  "Fmaj7#11", "Cm/Eb",  "D/F#",  "G#m"};
     const std::vector<json> keys = {
         cMajor(),
         {{"root", "Eb"}, {"mode", "major"}},

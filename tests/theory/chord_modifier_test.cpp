@@ -23,21 +23,18 @@ Chord chord(std::string_view symbol) {
     return parsed.value_or(Chord{});
 }
 
-bool holds(const Ids& ids, std::string_view id) {
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
+bool holds(const Ids& ids, std::string_view id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
 
 // A chord on C with the given canonical quality.
 Chord chordWithQuality(const std::string& quality) {
     return makeChord(0, ChordQuality{quality, qualityIntervals(quality)}, std::nullopt, "");
 }
 
-const Ids kAllIds{"third-major",      "third-minor",       "third-sus2",       "third-sus4",
-                  "fifth-perfect",    "fifth-flat5",       "fifth-sharp5",     "sixth-6",
-                  "seventh-flat7",    "seventh-major7",    "seventh-dim7",     "ninth-add9",
-                  "ninth-flat9",      "ninth-flat9sharp9", "ninth-9",          "ninth-sharp9",
-                  "eleventh-add11",   "eleventh-flat11",   "eleventh-11",      "eleventh-sharp11",
-                  "thirteenth-add13", "thirteenth-flat13", "thirteenth-13",    "slash"};
+const Ids kAllIds{
+    "third-major",  "third-minor",       "third-sus2",       "third-sus4",        "fifth-perfect",  "fifth-flat5",
+    "fifth-sharp5", "sixth-6",           "seventh-flat7",    "seventh-major7",    "seventh-dim7",   "ninth-add9",
+    "ninth-flat9",  "ninth-flat9sharp9", "ninth-9",          "ninth-sharp9",      "eleventh-add11", "eleventh-flat11",
+    "eleventh-11",  "eleventh-sharp11",  "thirteenth-add13", "thirteenth-flat13", "thirteenth-13",  "slash"};
 
 TEST(ChordModifierTable, RowsInOrderWithMusicSignLabels) {
     const auto& table = modifierDefinitions();
@@ -46,11 +43,23 @@ TEST(ChordModifierTable, RowsInOrderWithMusicSignLabels) {
         EXPECT_EQ(table[i].id, kAllIds[i]);
         EXPECT_EQ(modifierIndex(kAllIds[i]), static_cast<std::int32_t>(i));
     }
-    EXPECT_EQ(table[1].label, "\xE2\x99\xAD" "3");
-    EXPECT_EQ(table[6].label, "\xE2\x99\xAF" "5");
-    EXPECT_EQ(table[13].label, "\xE2\x99\xAD" "9" "\xE2\x99\xAF" "9");
-    EXPECT_EQ(table[19].label, "\xE2\x99\xAF" "11");
-    EXPECT_EQ(table[21].label, "\xE2\x99\xAD" "13");
+    EXPECT_EQ(table[1].label,
+              "\xE2\x99\xAD"
+              "3");
+    EXPECT_EQ(table[6].label,
+              "\xE2\x99\xAF"
+              "5");
+    EXPECT_EQ(table[13].label,
+              "\xE2\x99\xAD"
+              "9"
+              "\xE2\x99\xAF"
+              "9");
+    EXPECT_EQ(table[19].label,
+              "\xE2\x99\xAF"
+              "11");
+    EXPECT_EQ(table[21].label,
+              "\xE2\x99\xAD"
+              "13");
     EXPECT_EQ(table[9].label, "M7");
     EXPECT_EQ(table[23], (ModifierDefinition{"slash", "/", "slash"}));
     EXPECT_EQ(table[7], (ModifierDefinition{"sixth-6", "6", "sixth"}));
@@ -76,37 +85,32 @@ TEST(ChordModifierTable, IndexAndCategoryMatchExactly) {
 TEST(ChordModifierSort, StableWithUnknownIdsLast) {
     Ids ids{"zz", "slash", "ninth-9", "aa", "third-minor", "ninth-9", "sixth-6", "seventh-flat7"};
     sortModifierIds(ids);
-    EXPECT_EQ(ids, (Ids{"third-minor", "sixth-6", "seventh-flat7", "ninth-9", "ninth-9", "slash",
-                        "zz", "aa"}));
+    EXPECT_EQ(ids, (Ids{"third-minor", "sixth-6", "seventh-flat7", "ninth-9", "ninth-9", "slash", "zz", "aa"}));
 }
 
 TEST(ChordModifierToggle, ReplacesSwitchesOffOrStandsAlone) {
     const Ids dominant{"third-major", "fifth-perfect", "seventh-flat7"};
     EXPECT_EQ(toggleModifier(dominant, "seventh-flat7"), (Ids{"third-major", "fifth-perfect"}));
     EXPECT_EQ(toggleModifier(dominant, "third-major"), dominant);
-    EXPECT_EQ(toggleModifier(dominant, "third-minor"),
-              (Ids{"third-minor", "fifth-perfect", "seventh-flat7"}));
+    EXPECT_EQ(toggleModifier(dominant, "third-minor"), (Ids{"third-minor", "fifth-perfect", "seventh-flat7"}));
     EXPECT_EQ(toggleModifier(dominant, "slash"), (Ids{"slash"}));
     EXPECT_EQ(toggleModifier(dominant, "bogus"), (Ids{"bogus"}));
     EXPECT_EQ(toggleModifier({"third-major", "fifth-perfect", "slash"}, "ninth-9"),
               (Ids{"third-major", "fifth-perfect", "ninth-9", "slash"}));
-    EXPECT_EQ(toggleModifier(dominant, "seventh-major7"),
-              (Ids{"third-major", "fifth-perfect", "seventh-major7"}));
+    EXPECT_EQ(toggleModifier(dominant, "seventh-major7"), (Ids{"third-major", "fifth-perfect", "seventh-major7"}));
     EXPECT_EQ(toggleModifier({"sixth-6", "third-major"}, "sixth-6"), (Ids{"third-major"}));
     EXPECT_EQ(toggleModifier({}, "fifth-flat5"), (Ids{"fifth-flat5"}));
     // An unknown id of a known degree still clears that degree.
-    EXPECT_EQ(toggleModifier(dominant, "seventh-x"),
-              (Ids{"third-major", "fifth-perfect", "seventh-x"}));
+    EXPECT_EQ(toggleModifier(dominant, "seventh-x"), (Ids{"third-major", "fifth-perfect", "seventh-x"}));
 }
 
 TEST(ChordModifierDescribe, Triad) {
     const ChordModifierState state = describeChordModifiers(chord("C"), {});
     EXPECT_EQ(state.definitions.size(), 24u);
     EXPECT_EQ(state.selected, (Ids{"third-major", "fifth-perfect"}));
-    const Ids expected{"fifth-flat5",       "seventh-dim7",    "ninth-flat9",
-                       "ninth-flat9sharp9", "ninth-9",         "ninth-sharp9",
-                       "eleventh-flat11",   "eleventh-11",     "eleventh-sharp11",
-                       "thirteenth-add13",  "thirteenth-flat13", "thirteenth-13"};
+    const Ids expected{"fifth-flat5",      "seventh-dim7",     "ninth-flat9",       "ninth-flat9sharp9",
+                       "ninth-9",          "ninth-sharp9",     "eleventh-flat11",   "eleventh-11",
+                       "eleventh-sharp11", "thirteenth-add13", "thirteenth-flat13", "thirteenth-13"};
     EXPECT_EQ(state.disabled, expected);
 
     const ChordModifierState slash = describeChordModifiers(chord("C/E"), {});
@@ -115,8 +119,7 @@ TEST(ChordModifierDescribe, Triad) {
 }
 
 TEST(ChordModifierDescribe, Dominant) {
-    const Ids expected{"sixth-6", "seventh-dim7", "ninth-add9", "eleventh-add11",
-                       "eleventh-flat11"};
+    const Ids expected{"sixth-6", "seventh-dim7", "ninth-add9", "eleventh-add11", "eleventh-flat11"};
     const ChordModifierState state = describeChordModifiers(chord("C7"), {});
     EXPECT_EQ(state.selected, (Ids{"third-major", "fifth-perfect", "seventh-flat7"}));
     EXPECT_EQ(state.disabled, expected);
@@ -145,18 +148,16 @@ TEST(ChordModifierDescribe, SixthAndSeventhExcludeEachOther) {
 TEST(ChordModifierDescribe, MinorSeventh) {
     const ChordModifierState state = describeChordModifiers(chord("Cm7"), {});
     EXPECT_EQ(state.selected, (Ids{"third-minor", "fifth-perfect", "seventh-flat7"}));
-    EXPECT_EQ(state.disabled, (Ids{"sixth-6", "seventh-dim7", "ninth-add9", "ninth-flat9sharp9",
-                                   "eleventh-add11"}));
+    EXPECT_EQ(state.disabled, (Ids{"sixth-6", "seventh-dim7", "ninth-add9", "ninth-flat9sharp9", "eleventh-add11"}));
 }
 
 TEST(ChordModifierDescribe, Suspended) {
     const ChordModifierState state = describeChordModifiers(chord("Csus4"), {});
     EXPECT_EQ(state.selected, (Ids{"third-sus4", "fifth-perfect"}));
     EXPECT_EQ(state.disabled,
-              (Ids{"sixth-6", "seventh-major7", "seventh-dim7", "ninth-add9", "ninth-flat9",
-                   "ninth-flat9sharp9", "ninth-9", "ninth-sharp9", "eleventh-add11",
-                   "eleventh-flat11", "eleventh-11", "eleventh-sharp11", "thirteenth-add13",
-                   "thirteenth-flat13", "thirteenth-13"}));
+              (Ids{"sixth-6", "seventh-major7", "seventh-dim7", "ninth-add9", "ninth-flat9", "ninth-flat9sharp9",
+                   "ninth-9", "ninth-sharp9", "eleventh-add11", "eleventh-flat11", "eleventh-11", "eleventh-sharp11",
+                   "thirteenth-add13", "thirteenth-flat13", "thirteenth-13"}));
 }
 
 TEST(ChordModifierDescribe, ToleratesUnknownIdsAndNeverDisablesSlash) {
@@ -170,13 +171,9 @@ TEST(ChordModifierDescribe, ToleratesUnknownIdsAndNeverDisablesSlash) {
 }
 
 TEST(ChordModifierApply, Examples) {
-    EXPECT_EQ(applyModifiersToQuality(chord("C7"), {"third-minor", "fifth-flat5", "seventh-flat7"}),
-              "m7b5");
-    EXPECT_EQ(applyModifiersToQuality(chord("C"), {"third-major", "fifth-perfect", "sixth-6",
-                                                   "ninth-9"}),
-              "69");
-    EXPECT_EQ(applyModifiersToQuality(chord("C"), {"third-major", "fifth-perfect", "seventh-dim7"}),
-              "");
+    EXPECT_EQ(applyModifiersToQuality(chord("C7"), {"third-minor", "fifth-flat5", "seventh-flat7"}), "m7b5");
+    EXPECT_EQ(applyModifiersToQuality(chord("C"), {"third-major", "fifth-perfect", "sixth-6", "ninth-9"}), "69");
+    EXPECT_EQ(applyModifiersToQuality(chord("C"), {"third-major", "fifth-perfect", "seventh-dim7"}), "");
     EXPECT_EQ(applyModifiersToQuality(chord("C"), {}), "maj");
     EXPECT_EQ(applyModifiersToQuality(chord("C7alt"), {}), "7alt");
     EXPECT_EQ(applyModifiersToQuality(chord("Cmaj7/E"), {"slash"}), "maj7");
@@ -209,8 +206,7 @@ TEST(ChordModifierApply, ToggleThenApplyRoundTripsForEveryQuality) {
                 EXPECT_TRUE(holds(modifierIdsOf(*changed), id)) << quality << " " << id;
             }
             const Chord moved = chordWithQuality(result);
-            EXPECT_EQ(applyModifiersToQuality(moved, state.selected), home)
-                << quality << " " << id << " " << result;
+            EXPECT_EQ(applyModifiersToQuality(moved, state.selected), home) << quality << " " << id << " " << result;
             ++checked;
         }
     }
@@ -240,10 +236,9 @@ TEST(ChordModifierApply, FuzzedSelectionsGiveKnownNamesOrNothing) {
         ASSERT_EQ(applyModifiersToQuality(c, selection), result);
         const ChordModifierState state = describeChordModifiers(c, selection);
         ASSERT_EQ(state.definitions.size(), 24u);
-        ASSERT_TRUE(std::is_sorted(state.disabled.begin(), state.disabled.end(),
-                                   [](const std::string& a, const std::string& b) {
-                                       return modifierIndex(a) < modifierIndex(b);
-                                   }));
+        ASSERT_TRUE(std::is_sorted(
+            state.disabled.begin(), state.disabled.end(),
+            [](const std::string& a, const std::string& b) { return modifierIndex(a) < modifierIndex(b); }));
     }
 }
 

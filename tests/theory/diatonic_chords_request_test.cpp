@@ -85,7 +85,8 @@ TEST(DiatonicChordsRequest, AugmentedListQualityVoicesAsAugmented) {
 }
 
 TEST(DiatonicChordsRequest, RelationshipKey) {
-    const json inC = diatonic(json{{"root", "A"}, {"mode", "minor"}, {"relativeToRoot", "C"}, {"diatonicExtension", 3}});
+    const json inC =
+        diatonic(json{{"root", "A"}, {"mode", "minor"}, {"relativeToRoot", "C"}, {"diatonicExtension", 3}});
     EXPECT_EQ(inC["relationshipRoman"], "vi");
     EXPECT_EQ(inC["chords"][0]["roman"], "vi");
     const json ignored =
@@ -131,8 +132,7 @@ TEST(DiatonicChordsRequest, ErrorPayloads) {
 TEST(DiatonicChordsRequest, WrongTypesLeaveTheHandler) {
     EXPECT_THROW(handleGetDiatonicChords(json{{"root", "C"}, {"mode", "major"}, {"relativeToRoot", nullptr}}),
                  json::type_error);
-    EXPECT_THROW(handleGetDiatonicChords(json{{"root", "C"}, {"mode", "major"}, {"octave", "high"}}),
-                 json::type_error);
+    EXPECT_THROW(handleGetDiatonicChords(json{{"root", "C"}, {"mode", "major"}, {"octave", "high"}}), json::type_error);
     EXPECT_THROW(handleGetDiatonicChords(json{{"root", "C"}, {"mode", "major"}, {"drop_bass", 1}}), json::type_error);
 }
 
@@ -140,12 +140,13 @@ TEST(DiatonicChordsRequest, WrongTypesLeaveTheHandler) {
 // chord's pitch classes, whose numeral names the degree, spelled letter-true.
 TEST(DiatonicChordsRequest, AllThirtySixKeysAreSpelledNumberedAndVoiced) {
     const char* roots[] = {"C", "Db", "D", "Eb", "E", "F", "F#", "G", "Ab", "A", "Bb", "B"};
-    const std::pair<const char*, const char*> modes[] = {{"major", "natural"}, {"minor", "natural"}, {"minor", "melodic"}};
+    const std::pair<const char*, const char*> modes[] = {
+        {"major", "natural"}, {"minor", "natural"}, {"minor", "melodic"}};
     for (const char* root : roots) {
         for (const auto& [mode, scale] : modes) {
             for (int extension : {3, 7, 9}) {
-                const json payload = diatonic(json{{"root", root}, {"mode", mode}, {"minorScaleType", scale},
-                                                   {"diatonicExtension", extension}});
+                const json payload = diatonic(
+                    json{{"root", root}, {"mode", mode}, {"minorScaleType", scale}, {"diatonicExtension", extension}});
                 ASSERT_EQ(payload["chords"].size(), 7u) << root << mode << scale << extension;
                 std::set<char> letters;
                 for (const json& chord : payload["chords"]) {
@@ -163,8 +164,10 @@ TEST(DiatonicChordsRequest, AllThirtySixKeysAreSpelledNumberedAndVoiced) {
                     std::string roman = chord["roman"];
                     std::string upper;
                     for (char c : roman) {
-                        if (c == 'i' || c == 'v' || c == 'I' || c == 'V') upper += static_cast<char>(c & ~0x20);
-                        else if (!upper.empty()) break;
+                        if (c == 'i' || c == 'v' || c == 'I' || c == 'V')
+                            upper += static_cast<char>(c & ~0x20);
+                        else if (!upper.empty())
+                            break;
                     }
                     EXPECT_EQ(upper, numerals[chord["degree"].get<int>() - 1]) << roman << " " << symbol;
                 }

@@ -210,14 +210,13 @@ TEST(AnalyzeSlotChord, ThrowsTheFourMessagesInStepOrder) {
 
 TEST(AnalyzeSlotChord, EveryRootSpellingInEveryKey) {
     for (int keyRoot = 0; keyRoot < 12; ++keyRoot) {
-        for (auto [mode, type] : {std::pair{"major", "natural"}, std::pair{"minor", "natural"},
-                                  std::pair{"minor", "melodic"}}) {
+        for (auto [mode, type] :
+             {std::pair{"major", "natural"}, std::pair{"minor", "natural"}, std::pair{"minor", "melodic"}}) {
             const bool minor = std::string(mode) == "minor";
             const MusicalKey musical{static_cast<PitchClass>(keyRoot), minor ? kMinorMode : kMajorMode,
-                                     std::string(type) == "melodic" && minor ? kMelodicMinorScale
-                                                                             : kNaturalMinorScale};
-            const KeySection section{std::string(pitchClassName(musical.root, keyPrefersFlatsByDefault(musical))),
-                                     mode, type, 0, false};
+                                     std::string(type) == "melodic" && minor ? kMelodicMinorScale : kNaturalMinorScale};
+            const KeySection section{std::string(pitchClassName(musical.root, keyPrefersFlatsByDefault(musical))), mode,
+                                     type, 0, false};
             for (int pc = 0; pc < 12; ++pc) {
                 for (bool flat : {false, true}) {
                     const std::string name(pitchClassName(static_cast<PitchClass>(pc), flat));

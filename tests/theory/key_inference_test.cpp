@@ -67,8 +67,8 @@ TEST(ScoreProgressionLikelihood, MatchesTheTablesForOneTonicChord) {
 
 TEST(ScoreProgressionLikelihood, UsesTransitionsAndTheMinorHalf) {
     // Am (i, minor) then E7 (V, dominant) in A minor.
-    const double sum = -0.86834 + -1.66131 + (-1.25955 + 0.65 * -0.00202) +
-                       (-1.84229 + 0.65 * -1.00708) + 0.85 * -2.43757;
+    const double sum =
+        -0.86834 + -1.66131 + (-1.25955 + 0.65 * -0.00202) + (-1.84229 + 0.65 * -1.00708) + 0.85 * -2.43757;
     const double norm = 2.0 + 2 * 1.65 + 0.85;
     EXPECT_NEAR(scoreProgressionLikelihood(kAMinor, chords({"Am", "E7"})), sum / norm * 30.0, 1e-9);
     EXPECT_NEAR(scoreProgressionLikelihood(kAMelodic, chords({"Am", "E7"})), sum / norm * 30.0, 1e-9);
@@ -78,8 +78,7 @@ TEST(ScoreProgressionLikelihood, SkipsChordsWithoutPositiveWeight) {
     EXPECT_EQ(scoreProgressionLikelihood(kCMajor, {}), 0.0);
     EXPECT_EQ(scoreProgressionLikelihood(kCMajor, chords({"C", "G"}, 0.0)), 0.0);
     std::vector<WeightedChord> list = {wc("F#", -1.0), wc("C"), wc("Db", 0.0)};
-    EXPECT_DOUBLE_EQ(scoreProgressionLikelihood(kCMajor, list),
-                     scoreProgressionLikelihood(kCMajor, chords({"C"})));
+    EXPECT_DOUBLE_EQ(scoreProgressionLikelihood(kCMajor, list), scoreProgressionLikelihood(kCMajor, chords({"C"})));
 }
 
 // ---- Candidate score
@@ -170,8 +169,8 @@ TEST(InferKey, BluesProgressionStaysInItsTonic) {
 // ---- Properties over random progressions
 
 const std::vector<std::string>& qualityPool() {
-    static const std::vector<std::string> pool = {"maj", "m", "7", "m7", "maj7", "dim", "m7b5", "sus4",
-                                                  "7sus4", "aug", "mM7", "6", "9", "add9", "dim7", "5"};
+    static const std::vector<std::string> pool = {"maj",   "m",   "7",   "m7", "maj7", "dim",  "m7b5", "sus4",
+                                                  "7sus4", "aug", "mM7", "6",  "9",    "add9", "dim7", "5"};
     return pool;
 }
 

@@ -25,9 +25,9 @@ constexpr SpellingOptions kFlatsSimplified{true, true};
 constexpr SpellingOptions kSharpsSimplified{false, true};
 
 TEST(SpellingTokens, RootAndSlashBassTokens) {
-    const std::vector<std::pair<std::string, std::string>> roots = {
-        {"bbm", "Bb"}, {"Ebb", "Ebb"}, {"B#b", "B#"}, {"C#m7", "C#"}, {"CB", "C"},
-        {"H7", ""},    {"7", ""},      {"", ""},      {" C", ""}};
+    const std::vector<std::pair<std::string, std::string>> roots = {{"bbm", "Bb"},  {"Ebb", "Ebb"}, {"B#b", "B#"},
+                                                                    {"C#m7", "C#"}, {"CB", "C"},    {"H7", ""},
+                                                                    {"7", ""},      {"", ""},       {" C", ""}};
     for (const auto& [text, token] : roots) EXPECT_EQ(rootSpellingToken(text), token) << text;
     EXPECT_EQ(rootSpellingToken(std::string("f##m")), "F##");
     EXPECT_EQ(slashBassSpellingToken("Am7/G"), "G");
@@ -63,8 +63,7 @@ TEST(SpellingOptionsResolve, ChordRootAccidentalThenPreferenceThenFifths) {
     // "fifths" is mode-blind: flats for key roots 1, 3, 8 and 10 only (not 5, not 6).
     for (std::uint8_t root = 0; root < 12; ++root) {
         const bool flat = root == 1 || root == 3 || root == 8 || root == 10;
-        EXPECT_EQ(resolveSpellingOptions(SpellingPreference::Fifths, true, root, "F"),
-                  (SpellingOptions{flat, true}))
+        EXPECT_EQ(resolveSpellingOptions(SpellingPreference::Fifths, true, root, "F"), (SpellingOptions{flat, true}))
             << int(root);
     }
 }
@@ -79,15 +78,13 @@ TEST(SpellingOptionsRead, DefaultsAndValidValues) {
         ASSERT_TRUE(readSpellingPreference(json{{"spellingPreference", name}}, pref, error));
         EXPECT_EQ(spellingPreferenceName(pref), name);
     }
-    EXPECT_EQ(readSpellingOptions(json{{"spellingPreference", "sharps"}, {"simplifyAccidentals", false}},
-                                  3, "", error),
+    EXPECT_EQ(readSpellingOptions(json{{"spellingPreference", "sharps"}, {"simplifyAccidentals", false}}, 3, "", error),
               (SpellingOptions{false, false}));
     EXPECT_TRUE(error.empty());
 }
 
 TEST(SpellingOptionsRead, InvalidValuesFailWithTheExactTexts) {
-    const std::string expected =
-        "Invalid spellingPreference: expected \"fifths\", \"flats\", or \"sharps\"";
+    const std::string expected = "Invalid spellingPreference: expected \"fifths\", \"flats\", or \"sharps\"";
     SpellingPreference pref;
     bool simplify;
     for (const json& bad : {json(nullptr), json(1), json::array()}) {
@@ -100,8 +97,7 @@ TEST(SpellingOptionsRead, InvalidValuesFailWithTheExactTexts) {
     std::string error;
     EXPECT_FALSE(readSpellingPreference(json{{"spellingPreference", "Flats"}}, pref, error));
     EXPECT_EQ(error, "Invalid spellingPreference: Flats");
-    EXPECT_FALSE(readSpellingOptions(json{{"spellingPreference", ""}, {"simplifyAccidentals", "yes"}},
-                                     0, "", error));
+    EXPECT_FALSE(readSpellingOptions(json{{"spellingPreference", ""}, {"simplifyAccidentals", "yes"}}, 0, "", error));
     EXPECT_EQ(error, "Invalid spellingPreference: ");
     EXPECT_FALSE(readSpellingOptions(json{{"simplifyAccidentals", "yes"}}, 0, "", error));
     EXPECT_EQ(error, "Invalid simplifyAccidentals: expected boolean");
@@ -134,15 +130,14 @@ TEST(AlteredDegrees, SpelledPositionsAlwaysNameThePitchClass) {
                                  std::string(pitchClassName(root, true))};
             const int keyLetter = noteLetterIndex(static_cast<std::uint8_t>(key.rootSpelling[0]));
             for (std::uint8_t pc = 0; pc < 12; ++pc) {
-                for (SpellingOptions options : {kPlain, SpellingOptions{true, false},
-                                                kSharpsSimplified, kFlatsSimplified}) {
+                for (SpellingOptions options :
+                     {kPlain, SpellingOptions{true, false}, kSharpsSimplified, kFlatsSimplified}) {
                     const AlteredDegree position = nearestAlteredDegree(key, pc, options);
                     ASSERT_TRUE(position.valid);
                     EXPECT_LE(std::abs(position.alteration), 1);
                     const std::string name = *spellAlteredDegree(key, position.degree, position.alteration);
                     EXPECT_EQ(parseKeyRoot(name), pc) << name;
-                    EXPECT_EQ(noteLetterIndex(static_cast<std::uint8_t>(name[0])),
-                              (keyLetter + position.degree) % 7);
+                    EXPECT_EQ(noteLetterIndex(static_cast<std::uint8_t>(name[0])), (keyLetter + position.degree) % 7);
                 }
             }
         }

@@ -69,8 +69,7 @@ TEST(MusicalKeyDiatonic, ListsBySizeAndScale) {
     EXPECT_EQ(qualitiesOf(diatonicChordsOfKey(kCMajor, 0, 9))[6], "m9b5");
     // The separate type argument chooses scale and list for a minor key only.
     const auto melodic = diatonicChordsOfKey(kANatural, kMelodicMinorScale, 7);
-    EXPECT_EQ(qualitiesOf(melodic),
-              (std::vector<std::string>{"mM7", "m7", "maj7#5", "7", "7", "m7b5", "m7b5"}));
+    EXPECT_EQ(qualitiesOf(melodic), (std::vector<std::string>{"mM7", "m7", "maj7#5", "7", "7", "m7b5", "m7b5"}));
     EXPECT_EQ(melodic[6].root, 8);
     EXPECT_EQ(diatonicChordsOfKey(kAMelodic, 2, 3)[6].root, 7);
     EXPECT_EQ(diatonicChordsOfKey(kCMajor, 1, 3), diatonicChordsOfKey(kCMajor, 0, 3));
@@ -152,8 +151,8 @@ TEST(MusicalKeySpelling, PitchClassInKeyTieRules) {
 
 TEST(MusicalKeySpelling, PitchClassInKeyAlwaysNamesThePitchClass) {
     for (const MusicalKey& key : allKeys()) {
-        for (std::optional<bool> flats : {std::optional<bool>{}, std::optional<bool>{true},
-                                          std::optional<bool>{false}}) {
+        for (std::optional<bool> flats :
+             {std::optional<bool>{}, std::optional<bool>{true}, std::optional<bool>{false}}) {
             for (std::uint8_t pc = 0; pc < 12; ++pc) {
                 const std::string name = spellPitchClassInKey(key, pc, flats, std::nullopt);
                 EXPECT_EQ(parseKeyRoot(name), pc) << describe(key) << " " << name;
@@ -184,9 +183,8 @@ TEST(MusicalKeySpelling, ChordToneTakesItsLetterFromTheChordDegree) {
 
 TEST(MusicalKeySimplify, RewritesOnlyTheListedSpellings) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"Ebb", "D"}, {"F##", "G"}, {"B#", "C"}, {"E#", "F"}, {"Fb", "E"}, {"Cb", "B"},
-        {"Bbbb", "Ab"}, {"Bb", "Bb"}, {"C#", "C#"}, {"", ""}, {"cb", "cb"}, {"C#b", "C#b"},
-        {"H##", "H##"}};
+        {"Ebb", "D"}, {"F##", "G"}, {"B#", "C"}, {"E#", "F"},  {"Fb", "E"},    {"Cb", "B"},   {"Bbbb", "Ab"},
+        {"Bb", "Bb"}, {"C#", "C#"}, {"", ""},    {"cb", "cb"}, {"C#b", "C#b"}, {"H##", "H##"}};
     for (const auto& [name, simple] : cases) EXPECT_EQ(simplifyNoteName(name), simple) << name;
 }
 

@@ -17,9 +17,7 @@ namespace {
 using Codes = std::array<int, 6>;
 using Ids = std::vector<std::string>;
 
-Codes codesOf(const QualityOptions& o) {
-    return {o.third, o.fifth, o.seventh, o.ninth, o.eleventh, o.thirteenth};
-}
+Codes codesOf(const QualityOptions& o) { return {o.third, o.fifth, o.seventh, o.ninth, o.eleventh, o.thirteenth}; }
 
 QualityOptions make(Codes c) {
     QualityOptions o;
@@ -150,8 +148,10 @@ TEST(OptionSpellingApply, FullListsClearAndPartialListsChangeOnlyWhatTheyName) {
         {"11", {"ninth-bogus"}, {0, 0, 1, 0, 0, 0}, "7"},
         {"13", {"ninth-bogus"}, {0, 0, 1, 0, 0, 0}, "7"},
         // Canonical once here, and once more when spelled: the thirteenth turns natural.
-        {"7", {"third-major", "fifth-perfect", "seventh-flat7", "ninth-add9", "thirteenth-add13"},
-         {0, 0, 1, 4, 0, 1}, "13"},
+        {"7",
+         {"third-major", "fifth-perfect", "seventh-flat7", "ninth-add9", "thirteenth-add13"},
+         {0, 0, 1, 4, 0, 1},
+         "13"},
     };
     for (const Case& c : cases) {
         const QualityOptions result = applyModifierIds(*lookupQualityOptions(c.base), c.ids);
@@ -168,15 +168,14 @@ TEST(OptionSpellingApply, FullListsClearAndPartialListsChangeOnlyWhatTheyName) {
 }
 
 TEST(OptionSpellingIds, ListsIdsByDegree) {
-    EXPECT_EQ(modifierIdsOf(*lookupQualityOptions("69")),
-              (Ids{"third-major", "fifth-perfect", "ninth-9", "sixth-6"}));
+    EXPECT_EQ(modifierIdsOf(*lookupQualityOptions("69")), (Ids{"third-major", "fifth-perfect", "ninth-9", "sixth-6"}));
     QualityOptions thirteen = *lookupQualityOptions("13");
     thirteen.bass = 7;
-    EXPECT_EQ(modifierIdsOf(thirteen), (Ids{"third-major", "fifth-perfect", "seventh-flat7",
-                                            "ninth-9", "thirteenth-13", "slash"}));
-    EXPECT_EQ(modifierIdsOf(*lookupQualityOptions("m13b9#11")),
-              (Ids{"third-minor", "fifth-perfect", "seventh-flat7", "ninth-flat9",
-                   "eleventh-sharp11", "thirteenth-13"}));
+    EXPECT_EQ(modifierIdsOf(thirteen),
+              (Ids{"third-major", "fifth-perfect", "seventh-flat7", "ninth-9", "thirteenth-13", "slash"}));
+    EXPECT_EQ(
+        modifierIdsOf(*lookupQualityOptions("m13b9#11")),
+        (Ids{"third-minor", "fifth-perfect", "seventh-flat7", "ninth-flat9", "eleventh-sharp11", "thirteenth-13"}));
 }
 
 TEST(OptionSpellingIds, FullListsRebuildEverySupportedRow) {

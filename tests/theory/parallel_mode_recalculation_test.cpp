@@ -124,8 +124,12 @@ TEST(RecalculateRomansErrors, EachInvalidRequestHasItsReply) {
 
 TEST(RecalculateRomansPlain, KeepsTheWrittenLettersAndNumbersInTheKey) {
     const json payload = payloadOf(request({"Bb7", "A#7", "Dm7", json{{"symbol", "G7/B"}}}));
-    EXPECT_EQ(payload.at("chords").at(0), (json{{"symbol", "Bb7"}, {"root", "Bb"}, {"quality", "7"},
-                                                {"category", "dominant"}, {"degree", 0}, {"roman", "\u266DVII7"}}));
+    EXPECT_EQ(payload.at("chords").at(0), (json{{"symbol", "Bb7"},
+                                                {"root", "Bb"},
+                                                {"quality", "7"},
+                                                {"category", "dominant"},
+                                                {"degree", 0},
+                                                {"roman", "\u266DVII7"}}));
     EXPECT_EQ(field(payload, "symbol"), (std::vector<std::string>{"Bb7", "A#7", "Dm7", "G7/B"}));
     EXPECT_EQ(field(payload, "roman"), (std::vector<std::string>{"\u266DVII7", "\u266FVI7", "iim7", "V7/B"}));
     EXPECT_EQ(payload.at("chords").at(3).at("bass"), "B");

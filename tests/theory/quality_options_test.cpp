@@ -17,18 +17,13 @@ namespace {
 
 using Codes = std::array<int, 6>;
 
-Codes codesOf(const QualityOptions& o) {
-    return {o.third, o.fifth, o.seventh, o.ninth, o.eleventh, o.thirteenth};
-}
+Codes codesOf(const QualityOptions& o) { return {o.third, o.fifth, o.seventh, o.ninth, o.eleventh, o.thirteenth}; }
 
-Codes codesOf(const QualityOptionRow& r) {
-    return {r.third, r.fifth, r.seventh, r.ninth, r.eleventh, r.thirteenth};
-}
+Codes codesOf(const QualityOptionRow& r) { return {r.third, r.fifth, r.seventh, r.ninth, r.eleventh, r.thirteenth}; }
 
-const std::set<std::string> kUnsupported{
-    "11#11",   "5",         "7#11no5",    "7alt",    "7no5",      "add#11",
-    "add9#11", "add9#5#11", "dim#5",      "dim11",   "dimb9",     "m6b9b11b13",
-    "madd#11", "madd11b13", "madd9#11",   "maj11#11", "mb6",      "sus4b9"};
+const std::set<std::string> kUnsupported{"11#11",   "5",         "7#11no5",  "7alt",     "7no5",  "add#11",
+                                         "add9#11", "add9#5#11", "dim#5",    "dim11",    "dimb9", "m6b9b11b13",
+                                         "madd#11", "madd11b13", "madd9#11", "maj11#11", "mb6",   "sus4b9"};
 
 // The codes a quality's interval set stands for, read degree by degree.
 std::optional<Codes> codesFromIntervals(const std::vector<std::int32_t>& intervals) {
@@ -42,16 +37,9 @@ std::optional<Codes> codesFromIntervals(const std::vector<std::int32_t>& interva
     c[1] = has(7) ? 0 : has(6) ? 1 : 2;
     c[2] = has(10) ? 1 : has(11) ? 2 : (has(9) && c[0] == 1 && c[1] == 1) ? 3 : 0;
     const bool sixth = has(9) && c[2] != 3;
-    c[3] = (has(13) && has(15)) ? 3
-           : has(13)            ? 2
-           : has(15)            ? 5
-           : has(14)            ? ((c[2] != 0 || sixth) ? 4 : 1)
-                                : 0;
+    c[3] = (has(13) && has(15)) ? 3 : has(13) ? 2 : has(15) ? 5 : has(14) ? ((c[2] != 0 || sixth) ? 4 : 1) : 0;
     c[4] = has(16) ? 2 : has(18) ? 4 : has(17) ? (c[2] != 0 ? 3 : 1) : 0;
-    c[5] = has(20)   ? 2
-           : has(21) ? ((c[2] != 0 && c[3] != 0) ? 3 : 1)
-           : sixth   ? 1
-                     : 0;
+    c[5] = has(20) ? 2 : has(21) ? ((c[2] != 0 && c[3] != 0) ? 3 : 1) : sixth ? 1 : 0;
     return c;
 }
 
@@ -100,15 +88,12 @@ TEST(QualityOptionTable, WorkedRowsAndExactLookup) {
 
 TEST(QualityOptionReader, ReadsTheUnsupportedNames) {
     const std::pair<const char*, Codes> cases[] = {
-        {"11#11", {0, 0, 1, 0, 4, 0}},    {"5", {0, 0, 0, 0, 0, 0}},
-        {"7#11no5", {0, 0, 1, 0, 4, 0}},  {"7alt", {0, 0, 1, 0, 0, 0}},
-        {"7no5", {0, 0, 1, 0, 0, 0}},     {"add#11", {0, 0, 0, 0, 4, 0}},
-        {"add9#11", {0, 0, 0, 1, 4, 0}},  {"add9#5#11", {0, 2, 0, 1, 4, 0}},
-        {"dim#5", {1, 2, 0, 0, 0, 0}},    {"dim11", {1, 1, 1, 0, 3, 0}},
-        {"dimb9", {1, 1, 0, 2, 0, 0}},    {"m6b9b11b13", {1, 0, 0, 2, 2, 1}},
-        {"madd#11", {1, 0, 0, 0, 4, 0}},  {"madd11b13", {1, 0, 0, 0, 1, 2}},
-        {"madd9#11", {1, 0, 0, 1, 4, 0}}, {"maj11#11", {0, 0, 2, 0, 4, 0}},
-        {"mb6", {1, 0, 0, 0, 0, 0}},      {"sus4b9", {3, 0, 0, 2, 0, 0}},
+        {"11#11", {0, 0, 1, 0, 4, 0}},    {"5", {0, 0, 0, 0, 0, 0}},         {"7#11no5", {0, 0, 1, 0, 4, 0}},
+        {"7alt", {0, 0, 1, 0, 0, 0}},     {"7no5", {0, 0, 1, 0, 0, 0}},      {"add#11", {0, 0, 0, 0, 4, 0}},
+        {"add9#11", {0, 0, 0, 1, 4, 0}},  {"add9#5#11", {0, 2, 0, 1, 4, 0}}, {"dim#5", {1, 2, 0, 0, 0, 0}},
+        {"dim11", {1, 1, 1, 0, 3, 0}},    {"dimb9", {1, 1, 0, 2, 0, 0}},     {"m6b9b11b13", {1, 0, 0, 2, 2, 1}},
+        {"madd#11", {1, 0, 0, 0, 4, 0}},  {"madd11b13", {1, 0, 0, 0, 1, 2}}, {"madd9#11", {1, 0, 0, 1, 4, 0}},
+        {"maj11#11", {0, 0, 2, 0, 4, 0}}, {"mb6", {1, 0, 0, 0, 0, 0}},       {"sus4b9", {3, 0, 0, 2, 0, 0}},
     };
     ASSERT_EQ(std::size(cases), kUnsupported.size());
     for (const auto& [name, codes] : cases) {
@@ -172,7 +157,9 @@ TEST(QualityOptionReader, FuzzedTextsStayInRange) {
             const std::size_t at = text.empty() ? 0 : rng() % (text.size() + 1);
             const char c = alphabet[rng() % alphabet.size()];
             switch (rng() % 3) {
-                case 0: text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), c); break;
+                case 0:
+                    text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), c);
+                    break;
                 case 1:
                     if (at < text.size()) text.erase(at, 1);
                     break;

@@ -29,12 +29,26 @@ Chord chordOf(std::string_view symbol) {
 }
 
 TEST(RomanQualitySuffix, MarksAndPassThrough) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"", ""},           {"maj", ""},          {"m", ""},        {"m7b5", "\u00F8"},
-        {"\u00F87", "\u00F8"}, {"m9b5", "\u00F89"}, {"dim", "\u00B0"}, {"dim7", "\u00B07"},
-        {"dimadd9", "\u00B0add9"}, {"aug", "+"},   {"+", "+"},        {"aug7", "+7"},
-        {"7", "7"},         {"m7", "m7"},         {"maj7", "maj7"}, {"sus4", "sus4"},
-        {"6", "6"},         {"add9", "add9"},     {"+7", "+7"},     {"m7b5b9", "m7b5b9"}};
+    const std::vector<std::pair<std::string, std::string>> cases = {{"", ""},
+                                                                    {"maj", ""},
+                                                                    {"m", ""},
+                                                                    {"m7b5", "\u00F8"},
+                                                                    {"\u00F87", "\u00F8"},
+                                                                    {"m9b5", "\u00F89"},
+                                                                    {"dim", "\u00B0"},
+                                                                    {"dim7", "\u00B07"},
+                                                                    {"dimadd9", "\u00B0add9"},
+                                                                    {"aug", "+"},
+                                                                    {"+", "+"},
+                                                                    {"aug7", "+7"},
+                                                                    {"7", "7"},
+                                                                    {"m7", "m7"},
+                                                                    {"maj7", "maj7"},
+                                                                    {"sus4", "sus4"},
+                                                                    {"6", "6"},
+                                                                    {"add9", "add9"},
+                                                                    {"+7", "+7"},
+                                                                    {"m7b5b9", "m7b5b9"}};
     for (const auto& [quality, suffix] : cases) {
         EXPECT_EQ(romanQualitySuffix(quality), suffix) << quality;
     }
@@ -44,22 +58,42 @@ TEST(RomanDerivation, NumeralsOfSpelledChords) {
     const KeyContext eMajor{{4, kMajorMode, kNaturalMinorScale}, "E"};
     const KeyContext aMelodic{{9, kMinorMode, kMelodicMinorScale}, "A"};
     const std::vector<std::tuple<std::string, KeyContext, std::string>> cases = {
-        {"Dm7", kCMajor, "iim7"},       {"G7", kCMajor, "V7"},        {"Cmaj7", kCMajor, "Imaj7"},
-        {"C", kCMajor, "I"},            {"Fm", kCMajor, "iv"},        {"Gsus4", kCMajor, "Vsus4"},
-        {"Bdim", kCMajor, "vii\u00B0"}, {"Bdim7", kCMajor, "vii\u00B07"},
-        {"Bm7b5", kCMajor, "vii\u00F8"}, {"B\u00F87", kCMajor, "vii\u00F8"},
-        {"Caug", kCMajor, "I+"},        {"C+", kCMajor, "I+"},        {"Em9b5", kCMajor, "iii\u00F89"},
+        {"Dm7", kCMajor, "iim7"},
+        {"G7", kCMajor, "V7"},
+        {"Cmaj7", kCMajor, "Imaj7"},
+        {"C", kCMajor, "I"},
+        {"Fm", kCMajor, "iv"},
+        {"Gsus4", kCMajor, "Vsus4"},
+        {"Bdim", kCMajor, "vii\u00B0"},
+        {"Bdim7", kCMajor, "vii\u00B07"},
+        {"Bm7b5", kCMajor, "vii\u00F8"},
+        {"B\u00F87", kCMajor, "vii\u00F8"},
+        {"Caug", kCMajor, "I+"},
+        {"C+", kCMajor, "I+"},
+        {"Em9b5", kCMajor, "iii\u00F89"},
         // The letter, not the pitch, decides the degree.
-        {"Db", kCMajor, "\u266DII"},    {"C#", kCMajor, "\u266FI"},   {"Bb", kCMajor, "\u266DVII"},
-        {"E#", kCMajor, "\u266FIII"},   {"F#m7b5", kCMajor, "\u266Fiv\u00F8"},
-        {"Fbm", kCMajor, "\u266Div"},   {"Ebb", kCMajor, "II"},
+        {"Db", kCMajor, "\u266DII"},
+        {"C#", kCMajor, "\u266FI"},
+        {"Bb", kCMajor, "\u266DVII"},
+        {"E#", kCMajor, "\u266FIII"},
+        {"F#m7b5", kCMajor, "\u266Fiv\u00F8"},
+        {"Fbm", kCMajor, "\u266Div"},
+        {"Ebb", kCMajor, "II"},
         // Slash basses are notes on their written letters.
-        {"C/E", kCMajor, "I/E"},        {"C/G", kCMajor, "I/G"},      {"C/C", kCMajor, "I"},
-        {"G7/b", kCMajor, "V7/B"},      {"Am7/Ab", kCMajor, "vim7/Ab"},
+        {"C/E", kCMajor, "I/E"},
+        {"C/G", kCMajor, "I/G"},
+        {"C/C", kCMajor, "I"},
+        {"G7/b", kCMajor, "V7/B"},
+        {"Am7/Ab", kCMajor, "vim7/Ab"},
         // Other keys; minor-key accidentals are relative to the minor scale.
-        {"E7", kANatural, "V7"},        {"G", kANatural, "VII"},      {"G#dim", kANatural, "\u266Fvii\u00B0"},
-        {"G#dim", aMelodic, "vii\u00B0"}, {"AmM7", aMelodic, "imM7"},
-        {"Fm7", kEbMajor, "iim7"},      {"D", kEbMajor, "VII"},       {"C#m7/G#", eMajor, "vim7/G#"}};
+        {"E7", kANatural, "V7"},
+        {"G", kANatural, "VII"},
+        {"G#dim", kANatural, "\u266Fvii\u00B0"},
+        {"G#dim", aMelodic, "vii\u00B0"},
+        {"AmM7", aMelodic, "imM7"},
+        {"Fm7", kEbMajor, "iim7"},
+        {"D", kEbMajor, "VII"},
+        {"C#m7/G#", eMajor, "vim7/G#"}};
     for (const auto& [symbol, key, numeral] : cases) {
         EXPECT_EQ(numeralOf(symbol, key), numeral) << symbol << " in " << key.rootSpelling;
     }
@@ -70,8 +104,7 @@ TEST(RomanDerivation, FarSpellingsFallBackToTheScaleTone) {
     EXPECT_EQ(locateRootDegree(d, kCMajor, "Ebb"), (AlteredDegree{1, 0, true}));
     Chord cSharp = chordOf("Db");
     EXPECT_EQ(locateRootDegree(cSharp, kCMajor, "Ebbb"), (AlteredDegree{2, -3, true}));
-    EXPECT_EQ(*deriveRomanNumeralFromTokens(cSharp, kCMajor, "Ebbb", ""),
-              "\u266D\u266D\u266DIII");
+    EXPECT_EQ(*deriveRomanNumeralFromTokens(cSharp, kCMajor, "Ebbb", ""), "\u266D\u266D\u266DIII");
     EXPECT_FALSE(locateRootDegree(d, kCMajor, "").valid);
     EXPECT_FALSE(locateRootDegree(d, KeyContext{{0, 0, 0}, "x"}, "D").valid);
     // A distinct bass needs a usable token; a bass equal to the root adds nothing.
@@ -83,8 +116,8 @@ TEST(RomanDerivation, FarSpellingsFallBackToTheScaleTone) {
 
 TEST(RomanDerivation, FailuresGiveNothingAndRequireThrows) {
     const KeyContext noSpelling{{0, 0, 0}, ""};
-    for (const auto& [symbol, key] : {std::pair{"C", noSpelling}, std::pair{"H7", kCMajor},
-                                      std::pair{"|", kCMajor}, std::pair{"", kCMajor}}) {
+    for (const auto& [symbol, key] :
+         {std::pair{"C", noSpelling}, std::pair{"H7", kCMajor}, std::pair{"|", kCMajor}, std::pair{"", kCMajor}}) {
         EXPECT_FALSE(deriveRomanNumeralFromSymbol(symbol, key).has_value()) << symbol;
         try {
             (void)requireRomanNumeralFromSymbol(symbol, key);
@@ -103,11 +136,10 @@ TEST(RomanDerivation, FailuresGiveNothingAndRequireThrows) {
 // Bounded seeded fuzz: mutated symbols never crash, and a numeral, when
 // derived, starts with accidentals and a numeral of the right case.
 TEST(RomanDerivationFuzz, MutatedSymbolsGiveWellFormedNumerals) {
-    const std::vector<std::string> seeds = {"Dm7", "G7/B", "Bbmaj7", "F#m7b5", "C#dim7/E",
+    const std::vector<std::string> seeds = {"Dm7", "G7/B",     "Bbmaj7",  "F#m7b5", "C#dim7/E",
                                             "Ebb", "B\u00F87", "Caug/G#", "Am/M7"};
     const std::string bytes = "ABCDEFGabcdefg#b/m7913+-o \xE2\x99\xAF\xAD\xC3\xB8";
-    const std::vector<KeyContext> keys = {kCMajor, kANatural, kEbMajor,
-                                          {{6, 1, 1}, "F#"}, {{1, 0, 0}, "Db"}};
+    const std::vector<KeyContext> keys = {kCMajor, kANatural, kEbMajor, {{6, 1, 1}, "F#"}, {{1, 0, 0}, "Db"}};
     std::mt19937 rng(29);
     int derived = 0;
     for (int i = 0; i < 20000; ++i) {

@@ -53,21 +53,36 @@ TEST(RomanTokenParse, LongAccidentalRunsSumWithoutOverflow) {
 
 TEST(RomanResolution, NumeralsMarksAndFiguresInCMajor) {
     const std::vector<std::tuple<std::string, int, std::string>> cases = {
-        {"I", 0, ""},            {"ii", 2, "m"},            {"V7", 7, "7"},
-        {"IVmaj7", 5, "maj7"},   {"Vsus4", 7, "sus4"},      {"bVII", 10, ""},
-        {"\u266DVII", 10, ""},   {"vii\u00B0", 11, "dim"},  {"vii\u00B07", 11, "dim7"},
-        {"vii\u00F8", 11, "m7b5"}, {"vii\u00F87", 11, "m7b5"}, {"vii\u00F89", 11, "m9b5"},
-        {"vii\u00F87b9", 11, "m7b5b9"}, {"III+", 4, "aug"}, {"III+7", 4, "aug7"},
+        {"I", 0, ""},
+        {"ii", 2, "m"},
+        {"V7", 7, "7"},
+        {"IVmaj7", 5, "maj7"},
+        {"Vsus4", 7, "sus4"},
+        {"bVII", 10, ""},
+        {"\u266DVII", 10, ""},
+        {"vii\u00B0", 11, "dim"},
+        {"vii\u00B07", 11, "dim7"},
+        {"vii\u00F8", 11, "m7b5"},
+        {"vii\u00F87", 11, "m7b5"},
+        {"vii\u00F89", 11, "m9b5"},
+        {"vii\u00F87b9", 11, "m7b5b9"},
+        {"III+", 4, "aug"},
+        {"III+7", 4, "aug7"},
         {"#iv\u00B0", 6, "dim"},
         // Lower-case numerals read bare figures as minor; named qualities stay.
-        {"ii6", 2, "m6"},        {"ii69", 2, "m69"},        {"iiadd9", 2, "madd9"},
-        {"iim7", 2, "m7"},       {"ii7", 2, "m7"},          {"ii9", 2, "m9"},
-        {"ii11", 2, "m11"},      {"iisus4", 2, "sus4"},     {"imaj7", 0, "maj7"},
+        {"ii6", 2, "m6"},
+        {"ii69", 2, "m69"},
+        {"iiadd9", 2, "madd9"},
+        {"iim7", 2, "m7"},
+        {"ii7", 2, "m7"},
+        {"ii9", 2, "m9"},
+        {"ii11", 2, "m11"},
+        {"iisus4", 2, "sus4"},
+        {"imaj7", 0, "maj7"},
         // The derived text is kept, not canonicalised.
         {"V7(b9)", 7, "7(b9)"}};
     for (const auto& [text, root, quality] : cases) {
-        EXPECT_EQ(resolved(text), (RomanChord{static_cast<PitchClass>(root), quality, std::nullopt, ""}))
-            << text;
+        EXPECT_EQ(resolved(text), (RomanChord{static_cast<PitchClass>(root), quality, std::nullopt, ""})) << text;
     }
     for (std::string_view none : {"vii\u00F811", "vii\u00F8m", "Vxyz"}) {
         EXPECT_FALSE(romanNumeralToChord(none, kCMajor).has_value()) << none;
@@ -120,21 +135,19 @@ TEST(ChordRendering, MajorTriadIsWrittenWithMaj) {
 
 TEST(ChordRendering, SimplifyChangesOnlyTheDisplaySymbol) {
     // E forced onto the fourth degree of C major is spelled Fb.
-    const auto fb = renderChordInKey(RomanChord{4, "7", std::nullopt, ""}, kCMajorContext, true,
-                                     {}, DegreeHint{3, std::nullopt});
+    const auto fb =
+        renderChordInKey(RomanChord{4, "7", std::nullopt, ""}, kCMajorContext, true, {}, DegreeHint{3, std::nullopt});
     ASSERT_TRUE(fb.has_value());
     EXPECT_EQ(*fb, (RenderedChord{"Fb7", "E7"}));
-    const auto slash = renderChordInKey(RomanChord{4, "m", 0, ""}, kCMajorContext, true, {},
-                                        DegreeHint{3, 6});
+    const auto slash = renderChordInKey(RomanChord{4, "m", 0, ""}, kCMajorContext, true, {}, DegreeHint{3, 6});
     ASSERT_TRUE(slash.has_value());
     EXPECT_EQ(*slash, (RenderedChord{"Fbm/B#", "Em/C"}));
     // A quality holding its own "/" keeps the bass after the last one.
-    const auto sixNine = renderChordInKey(RomanChord{0, "6/9", 4, ""}, kCMajorContext, true,
-                                          {}, std::nullopt);
+    const auto sixNine = renderChordInKey(RomanChord{0, "6/9", 4, ""}, kCMajorContext, true, {}, std::nullopt);
     ASSERT_TRUE(sixNine.has_value());
     EXPECT_EQ(sixNine->displaySymbol, "C6/9/E");
-    EXPECT_FALSE(renderChordInKey(RomanChord{0, "", std::nullopt, ""}, KeyContext{kCMajor, ""},
-                                  false, {}, std::nullopt));
+    EXPECT_FALSE(
+        renderChordInKey(RomanChord{0, "", std::nullopt, ""}, KeyContext{kCMajor, ""}, false, {}, std::nullopt));
 }
 
 TEST(ChordRendering, NoteNamesInKey) {
@@ -160,11 +173,11 @@ TEST(RomanRoundTrip, EveryDiatonicChordOfEveryKey) {
             for (int extension : {3, 7, 9}) {
                 std::set<char> letters;
                 for (const DiatonicChord& diatonic : diatonicChordsOfKey(key, key.minorScaleType, extension)) {
-                    const std::string where = context.rootSpelling + " mode " + std::to_string(mode) +
-                                              " type " + std::to_string(type) + " degree " +
-                                              std::to_string(diatonic.degree) + " " + diatonic.quality;
-                    const auto rendered = renderChordInKey({diatonic.root, diatonic.quality, std::nullopt, ""},
-                                                           context, false, kDiatonicOptions, std::nullopt);
+                    const std::string where = context.rootSpelling + " mode " + std::to_string(mode) + " type " +
+                                              std::to_string(type) + " degree " + std::to_string(diatonic.degree) +
+                                              " " + diatonic.quality;
+                    const auto rendered = renderChordInKey({diatonic.root, diatonic.quality, std::nullopt, ""}, context,
+                                                           false, kDiatonicOptions, std::nullopt);
                     ASSERT_TRUE(rendered.has_value()) << where;
                     const std::string& symbol = rendered->spelledSymbol;
                     letters.insert(symbol[0]);
@@ -188,8 +201,7 @@ TEST(RomanRoundTrip, EveryDiatonicChordOfEveryKey) {
                     ASSERT_TRUE(back.has_value()) << where << " " << *numeral;
                     EXPECT_EQ(back->root, diatonic.root) << where << " " << *numeral;
                     EXPECT_FALSE(back->bass.has_value()) << where;
-                    EXPECT_EQ(canonical(back->quality), canonical(diatonic.quality))
-                        << where << " " << *numeral;
+                    EXPECT_EQ(canonical(back->quality), canonical(diatonic.quality)) << where << " " << *numeral;
                     ++checked;
                 }
                 EXPECT_EQ(letters.size(), 7u) << context.rootSpelling << " extension " << extension;
@@ -201,8 +213,8 @@ TEST(RomanRoundTrip, EveryDiatonicChordOfEveryKey) {
 
 // Bounded seeded fuzz of the numeral readers: no crash, results in range.
 TEST(RomanResolutionFuzz, MutatedNumeralsResolveToPitchClasses) {
-    const std::vector<std::string> seeds = {"V7", "bVII", "vii\u00F87", "#iv\u00B0", "I/V", "ii9",
-                                            "III+7", "\u266DVImaj7", "IV/bVII", "viadd9"};
+    const std::vector<std::string> seeds = {"V7",  "bVII",  "vii\u00F87",   "#iv\u00B0", "I/V",
+                                            "ii9", "III+7", "\u266DVImaj7", "IV/bVII",   "viadd9"};
     const std::string bytes = "IViv#b/\u00B0+m7913sudagj \xE2\x99\xAD\xAF\xC3\xB8";
     const std::vector<MusicalKey> keys = {kCMajor, {9, 1, 0}, {6, 1, 1}, {1, 0, 0}};
     std::mt19937 rng(3);
@@ -212,9 +224,15 @@ TEST(RomanResolutionFuzz, MutatedNumeralsResolveToPitchClasses) {
         for (int e = 0; e < 1 + static_cast<int>(rng() % 3); ++e) {
             const std::size_t at = rng() % (text.size() + 1);
             switch (rng() % 3) {
-                case 0: text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), bytes[rng() % bytes.size()]); break;
-                case 1: if (at < text.size()) text.erase(at, 1); break;
-                default: if (at < text.size()) text[at] = static_cast<char>(rng() % 256); break;
+                case 0:
+                    text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), bytes[rng() % bytes.size()]);
+                    break;
+                case 1:
+                    if (at < text.size()) text.erase(at, 1);
+                    break;
+                default:
+                    if (at < text.size()) text[at] = static_cast<char>(rng() % 256);
+                    break;
             }
         }
         if (const auto token = parseRomanToken(text)) {
@@ -234,8 +252,7 @@ TEST(RomanResolutionFuzz, MutatedNumeralsResolveToPitchClasses) {
         if (!chord->quality.empty()) {
             ASSERT_TRUE(lookupChordQuality(chord->quality)) << text;
         }
-        const auto rendered = renderChordInKey(*chord, KeyContext{{0, 0, 0}, "C"}, true,
-                                               {true, true}, std::nullopt);
+        const auto rendered = renderChordInKey(*chord, KeyContext{{0, 0, 0}, "C"}, true, {true, true}, std::nullopt);
         ASSERT_TRUE(rendered.has_value()) << text;
         EXPECT_TRUE(startsWithNoteLetter(rendered->displaySymbol));
     }

@@ -124,8 +124,8 @@ TEST(ScoreRomanProgression, MinorAndMelodicReadingsWin) {
 }
 
 TEST(ScoreRomanProgression, ConfidenceStaysInUnitRange) {
-    const std::vector<std::string> pool = {"I", "i", "ii", "iiø7", "V7", "V", "bVII", "vi", "IV", "iv",
-                                           "imM7", "III+", "vii°", "V/V", "7", "bVI", "#iv"};
+    const std::vector<std::string> pool = {"I",  "i",    "ii",   "iiø7", "V7",  "V", "bVII", "vi", "IV",
+                                           "iv", "imM7", "III+", "vii°", "V/V", "7", "bVI",  "#iv"};
     std::mt19937 rng(7);
     for (int round = 0; round < 2000; ++round) {
         std::vector<std::string> tokens(rng() % 9);
@@ -148,9 +148,15 @@ TEST(RomanProfileTokenFuzz, MutatedTextsParseConsistently) {
         for (int edits = rng() % 4; edits >= 0; --edits) {
             std::size_t pos = text.empty() ? 0 : rng() % (text.size() + 1);
             switch (rng() % 3) {
-                case 0: text.insert(pos, 1, alphabet[rng() % alphabet.size()]); break;
-                case 1: if (pos < text.size()) text.erase(pos, 1); break;
-                default: if (pos < text.size()) text[pos] = static_cast<char>(rng() % 256); break;
+                case 0:
+                    text.insert(pos, 1, alphabet[rng() % alphabet.size()]);
+                    break;
+                case 1:
+                    if (pos < text.size()) text.erase(pos, 1);
+                    break;
+                default:
+                    if (pos < text.size()) text[pos] = static_cast<char>(rng() % 256);
+                    break;
             }
         }
         RomanProfileToken t = parseRomanProfileToken(text);

@@ -17,8 +17,8 @@ json notesOf(const BridgeReply& reply) { return reply.payload.at("notes"); }
 TEST(GenerateVoicingReply, PlainChordGivesNotesAndInversionCount) {
     const BridgeReply reply = handleGenerateVoicing(json{{"chord", "C"}, {"style", "closed"}});
     EXPECT_EQ(reply.type, "voicing_result");
-    EXPECT_EQ(reply.payload, (json{{"chord", "C"}, {"style", "closed"}, {"notes", {60, 64, 67}},
-                                   {"max_manual_inversion", 3}}));
+    EXPECT_EQ(reply.payload,
+              (json{{"chord", "C"}, {"style", "closed"}, {"notes", {60, 64, 67}}, {"max_manual_inversion", 3}}));
 }
 
 TEST(GenerateVoicingReply, EchoesChordAndStyleAsSent) {
@@ -34,9 +34,9 @@ TEST(GenerateVoicingReply, OctaveAndShiftAreClamped) {
               (json{96, 100, 103}));
     EXPECT_EQ(notesOf(handleGenerateVoicing(json{{"chord", "C"}, {"style", "closed"}, {"octave", -2}})),
               (json{12, 16, 19}));
-    EXPECT_EQ(notesOf(handleGenerateVoicing(
-                  json{{"chord", "C"}, {"style", "closed"}, {"octave", 2}, {"octave_shift", 6}})),
-              (json{84, 88, 91}));
+    EXPECT_EQ(
+        notesOf(handleGenerateVoicing(json{{"chord", "C"}, {"style", "closed"}, {"octave", 2}, {"octave_shift", 6}})),
+        (json{84, 88, 91}));
     EXPECT_EQ(notesOf(handleGenerateVoicing(
                   json{{"chord", "C"}, {"style", "closed"}, {"octave", 1e20}, {"octave_shift", -1e300}})),
               (json{48, 52, 55}));
@@ -45,8 +45,8 @@ TEST(GenerateVoicingReply, OctaveAndShiftAreClamped) {
 }
 
 TEST(GenerateVoicingReply, OptionsReachTheVoicing) {
-    const BridgeReply reply = handleGenerateVoicing(
-        json{{"chord", "C"}, {"style", "closed"}, {"inversion", 1}, {"drop_bass", true}});
+    const BridgeReply reply =
+        handleGenerateVoicing(json{{"chord", "C"}, {"style", "closed"}, {"inversion", 1}, {"drop_bass", true}});
     EXPECT_EQ(notesOf(reply), (json{52, 67, 72}));
     EXPECT_EQ(notesOf(handleGenerateVoicing(json{{"chord", "C/E"}, {"style", "closed"}})), (json{64, 67, 72}));
 }
@@ -108,9 +108,15 @@ TEST(GenerateVoicingFuzz, MutatedRequestsNeverMisbehave) {
         for (int m = static_cast<int>(rng() % 4); m > 0; --m) {
             const std::size_t at = chord.empty() ? 0 : rng() % (chord.size() + 1);
             switch (rng() % 3) {
-                case 0: chord.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
-                case 1: if (at < chord.size()) chord.erase(at, 1); break;
-                default: if (at < chord.size()) chord[at] = static_cast<char>(rng() % 256); break;
+                case 0:
+                    chord.insert(at, 1, alphabet[rng() % alphabet.size()]);
+                    break;
+                case 1:
+                    if (at < chord.size()) chord.erase(at, 1);
+                    break;
+                default:
+                    if (at < chord.size()) chord[at] = static_cast<char>(rng() % 256);
+                    break;
             }
         }
         json request{{"chord", chord}, {"style", styles[rng() % styles.size()]}};

@@ -54,7 +54,8 @@ json randomSlot(std::mt19937& rng) {
     static const char* chords[] = {"C", "Am7", "G13", "F#m7b5", "Bb/D", "E7#9", "Xq", "", "Dbmaj9#11", "C/F#"};
     static const char* styles[] = {"closed", "shell", "anthem", "split", "guide-color", "tessaro", "drop2-4", "Closed"};
     json slot = {{"chord", chords[rng() % std::size(chords)]}, {"style", styles[rng() % std::size(styles)]}};
-    static const char* keys[] = {"octave", "inversion", "drop_bass", "octave_shift", "manual_midi", "notes", "auto_voiced"};
+    static const char* keys[] = {"octave",      "inversion", "drop_bass",  "octave_shift",
+                                 "manual_midi", "notes",     "auto_voiced"};
     for (const char* key : keys) {
         if (rng() % 3 == 0) slot[key] = pick(rng);
     }
@@ -65,8 +66,15 @@ json randomRequest(std::mt19937& rng) {
     json request = {{"slots", json::array()}, {"key", {{"root", rng() % 6 == 0 ? "H" : "Eb"}}}};
     const int slots = static_cast<int>(rng() % 5);
     for (int i = 0; i < slots; ++i) request["slots"].push_back(randomSlot(rng));
-    static const char* keys[] = {"auto_voice_lead", "allow_bass_changes", "include_avl_debug", "semitone_transpose",
-                                 "simplifyAccidentals", "spellingPreference", "source", "request_id", "fingerprint"};
+    static const char* keys[] = {"auto_voice_lead",
+                                 "allow_bass_changes",
+                                 "include_avl_debug",
+                                 "semitone_transpose",
+                                 "simplifyAccidentals",
+                                 "spellingPreference",
+                                 "source",
+                                 "request_id",
+                                 "fingerprint"};
     for (const char* key : keys) {
         if (rng() % 3 == 0) request[key] = pick(rng);
     }
@@ -111,9 +119,15 @@ TEST(ProgressionRequestFuzz, MutatedRequestTextsNeverCrash) {
         for (int e = 0; e < edits; ++e) {
             const std::size_t at = rng() % text.size();
             switch (rng() % 3) {
-                case 0: text[at] = static_cast<char>(32 + rng() % 95); break;
-                case 1: text.erase(at, 1); break;
-                default: text.insert(at, 1, "0123456789-.[]{}\",:"[rng() % 19]); break;
+                case 0:
+                    text[at] = static_cast<char>(32 + rng() % 95);
+                    break;
+                case 1:
+                    text.erase(at, 1);
+                    break;
+                default:
+                    text.insert(at, 1, "0123456789-.[]{}\",:"[rng() % 19]);
+                    break;
             }
         }
         const json request = json::parse(text, nullptr, false);

@@ -82,12 +82,10 @@ TEST(ProgressionRequest, PinnedManualNotesComeBackSortedAndOnlyTransposed) {
 }
 
 TEST(ProgressionRequest, ManualNotesAreClampedToTheMidiRange) {
-    const json r = request(json::array({{{"chord", "C"}, {"style", "closed"}},
-                                        {{"chord", "F"},
-                                         {"style", "closed"},
-                                         {"auto_voiced", false},
-                                         {"notes", {300, -40, 60}}}}),
-                           true);
+    const json r =
+        request(json::array({{{"chord", "C"}, {"style", "closed"}},
+                             {{"chord", "F"}, {"style", "closed"}, {"auto_voiced", false}, {"notes", {300, -40, 60}}}}),
+                true);
     const BridgeReply reply = handleGenerateProgression(r);
     ASSERT_EQ(reply.type, "progression_voicings") << reply.payload.dump();
     EXPECT_EQ(reply.payload["voicings"][1]["notes"], json::parse("[0,60,127]"));
@@ -118,7 +116,8 @@ TEST(ProgressionRequest, MissingSlotsEchoNothing) {
 TEST(ProgressionRequest, SpellingReadersAnswerWithTheirMessages) {
     json r = request(json::array());
     r["simplifyAccidentals"] = "yes";
-    EXPECT_EQ(handleGenerateProgression(r).payload, (json{{"message", "Invalid simplifyAccidentals: expected boolean"}}));
+    EXPECT_EQ(handleGenerateProgression(r).payload,
+              (json{{"message", "Invalid simplifyAccidentals: expected boolean"}}));
     r.erase("simplifyAccidentals");
     r["spellingPreference"] = "loud";
     r["request_id"] = "q";
@@ -191,7 +190,8 @@ TEST(ProgressionDebugLines, CollectedOnlyWhenAskedAndSwitchedOffAfterwards) {
     ASSERT_TRUE(reply.payload.contains("avl_debug"));
     const json lines = reply.payload["avl_debug"];
     ASSERT_GE(lines.size(), 7u);
-    EXPECT_EQ(lines[0].get<std::string>().rfind("AVL segment start=0 end=3 anchor_style=tessaro anchor_octave=4", 0), 0u);
+    EXPECT_EQ(lines[0].get<std::string>().rfind("AVL segment start=0 end=3 anchor_style=tessaro anchor_octave=4", 0),
+              0u);
     EXPECT_EQ(lines[1].get<std::string>().rfind("AVL chord[0] Cmaj7 unique=4", 0), 0u);
     EXPECT_EQ(lines[5].get<std::string>().rfind("AVL beam candidates=1/", 0), 0u);
     EXPECT_EQ(lines[6].get<std::string>().rfind("AVL solve chords=4 gen_ms=", 0), 0u);

@@ -72,8 +72,7 @@ TEST(TransposedVoicing, ShiftsTheMovedBackVoicing) {
     // D is C moved up 2: the voicing of D under +2 is that of C, two higher.
     EXPECT_EQ(voiceChordWithTranspose(chordOf("D"), VoicingStyle::Closed, 4, {}, 2), (Midi{62, 66, 69}));
     // G under +7 is voiced from C; as a plain chord it would start at 67 too.
-    EXPECT_EQ(voiceChordWithTranspose(chordOf("G"), VoicingStyle::Anthem, 4, {}, 7),
-              (Midi{55, 67, 71, 74, 79, 83}));
+    EXPECT_EQ(voiceChordWithTranspose(chordOf("G"), VoicingStyle::Anthem, 4, {}, 7), (Midi{55, 67, 71, 74, 79, 83}));
     // The register follows the moved-back chord: C under -1 is voiced as C#.
     EXPECT_EQ(voiceChordWithTranspose(c, VoicingStyle::Closed, 4, {}, -1), (Midi{60, 64, 67}));
 }

@@ -16,9 +16,7 @@ CandidateKey keyNumber(int n) {
     return key;
 }
 
-SharedCandidateList listOf(std::int32_t note) {
-    return std::make_shared<const CandidateList>(CandidateList{{note}});
-}
+SharedCandidateList listOf(std::int32_t note) { return std::make_shared<const CandidateList>(CandidateList{{note}}); }
 
 TEST(LruCache, TheNextNewKeyEvictsTheLeastRecentlyUsed) {
     VoicerPortCacheState state;

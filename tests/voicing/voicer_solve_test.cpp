@@ -30,9 +30,9 @@ Chord chordOf(std::string_view symbol) {
     return chord.value_or(Chord{});
 }
 
-constexpr std::string_view kSymbols[] = {"C",     "Am",   "F",    "G7",    "Dm7",  "Em",   "Cmaj7", "A7",
-                                         "Bb",    "Ebmaj7", "Fm6", "D7b9",  "G13",  "C/E",  "F/G",   "Am9",
-                                         "Bm7b5", "E7#9", "Ab",   "Db9",   "Gsus4", "C6",   "F#dim7", "G7/B"};
+constexpr std::string_view kSymbols[] = {"C",     "Am",     "F",   "G7",   "Dm7",   "Em",  "Cmaj7",  "A7",
+                                         "Bb",    "Ebmaj7", "Fm6", "D7b9", "G13",   "C/E", "F/G",    "Am9",
+                                         "Bm7b5", "E7#9",   "Ab",  "Db9",  "Gsus4", "C6",  "F#dim7", "G7/B"};
 
 struct Segment {
     std::vector<Chord> chords;
@@ -58,8 +58,8 @@ Segment randomSegment(std::mt19937& rng, std::size_t minLength, std::size_t maxL
 
 // Rich chords in wide styles, so that most steps hold more candidates than the beam.
 Segment randomRichSegment(std::mt19937& rng) {
-    constexpr std::string_view rich[] = {"Cmaj9", "Am11", "D7b9", "G13", "Fmaj7#11", "E7#9", "Bbm9", "Eb13",
-                                         "Abmaj9", "Db9", "Gm9", "C7alt", "F#m7b5", "B7b13", "Em9", "A13sus4"};
+    constexpr std::string_view rich[] = {"Cmaj9",  "Am11", "D7b9", "G13",   "Fmaj7#11", "E7#9",  "Bbm9", "Eb13",
+                                         "Abmaj9", "Db9",  "Gm9",  "C7alt", "F#m7b5",   "B7b13", "Em9",  "A13sus4"};
     const std::size_t length = 3 + rng() % 2;
     std::vector<VoicingSlot> slots(length);
     const auto style = static_cast<VoicingStyle>(std::array{2, 3, 4, 5}[rng() % 4]);
@@ -119,9 +119,9 @@ Optimum exactOptimum(const Segment& s) {
                 continue;
             }
             for (std::size_t q = 0; q < previous.size(); ++q) {
-                score[c] = std::max(score[c], previousScore[q] + own[c] +
-                                                  transitionCost(previous[q], list[c], facts[i - 1], facts[i],
-                                                                 s.options, w));
+                score[c] =
+                    std::max(score[c], previousScore[q] + own[c] +
+                                           transitionCost(previous[q], list[c], facts[i - 1], facts[i], s.options, w));
             }
         }
         previous = std::move(list);
@@ -165,8 +165,8 @@ TEST(VoicerSolveExactness, SpecifiedBeamShortfallOnSeededProgressions) {
         }
     }
     std::cout << "[beam 160] " << truncated << " of " << rounds << " progressions had a step wider than the beam; "
-              << shortfalls << " of " << rounds << " progressions below the exact optimum; worst "
-              << worst << ", mean over those " << (shortfalls ? sum / shortfalls : 0.0) << "\n";
+              << shortfalls << " of " << rounds << " progressions below the exact optimum; worst " << worst
+              << ", mean over those " << (shortfalls ? sum / shortfalls : 0.0) << "\n";
     RecordProperty("beam_shortfalls", shortfalls);
 }
 
@@ -221,7 +221,8 @@ std::vector<CandidateVoicing> plainBeamSearch(const Segment& s) {
         back.push_back(std::move(bk));
     }
     std::vector<CandidateVoicing> path(lists.size());
-    auto index = static_cast<std::int32_t>(std::max_element(score.back().begin(), score.back().end()) - score.back().begin());
+    auto index =
+        static_cast<std::int32_t>(std::max_element(score.back().begin(), score.back().end()) - score.back().begin());
     for (std::size_t i = lists.size(); i-- > 0;) {
         path[i] = lists[i][index];
         index = back[i][index];
@@ -290,7 +291,8 @@ TEST(VoicerSolveBasics, HeapSelectionKeepsTheHighestBestFirst) {
     std::mt19937 rng(5);
     for (int round = 0; round < 50; ++round) {
         std::vector<double> scores(1 + rng() % 700);
-        for (double& s : scores) s = static_cast<double>(rng() % 100000) / 7.0 + static_cast<double>(rng() % 1000) * 1e-7;
+        for (double& s : scores)
+            s = static_cast<double>(rng() % 100000) / 7.0 + static_cast<double>(rng() % 1000) * 1e-7;
         const std::size_t k = 1 + rng() % 600;
         const std::vector<std::int32_t> got = selectHighestScores(scores, k);
         std::vector<std::int32_t> expected(scores.size());
@@ -365,8 +367,7 @@ TEST(VoicerSolveReuse, UnchangedProgressionReusesEveryPosition) {
     setAvlDebugEnabled(false);
     EXPECT_EQ(stats.reusedPrefix, s.chords.size());
     ASSERT_EQ(debug.size(), s.chords.size() + 2);
-    const std::string expectedTail =
-        " raw=" + std::to_string(port.previousCandidates[1]->size()) + " cache=retained";
+    const std::string expectedTail = " raw=" + std::to_string(port.previousCandidates[1]->size()) + " cache=retained";
     EXPECT_EQ(debug[1].substr(debug[1].size() - expectedTail.size()), expectedTail);
     EXPECT_EQ(debug[1].rfind("AVL chord[1] " + formatChordSymbol(s.chords[1]) + " unique=", 0), 0u);
     const std::vector<std::string> lines = diagnosticTraceLines();

@@ -16,7 +16,8 @@ VoicingSlot slot(std::string_view symbol, VoicingStyle style = VoicingStyle::Clo
     return s;
 }
 
-VoicingSlot manual(std::string_view symbol, std::vector<std::int32_t> notes, VoicingStyle style = VoicingStyle::Closed) {
+VoicingSlot manual(std::string_view symbol, std::vector<std::int32_t> notes,
+                   VoicingStyle style = VoicingStyle::Closed) {
     VoicingSlot s = slot(symbol, style, false);
     s.manualMidi = std::move(notes);
     return s;
@@ -62,7 +63,7 @@ TEST(Segments, AllAutoVoicedSlotsFormOneSegmentFixedOnlyAtItsStart) {
     EXPECT_EQ(segments[0].end, 3u);
     EXPECT_EQ(segments[0].chords.size(), 4u);
     EXPECT_EQ(segments[0].fixedChords, (std::vector<FixedNotes>{std::vector<std::int32_t>{48, 52, 55}, std::nullopt,
-                                                               std::nullopt, std::nullopt}));
+                                                                std::nullopt, std::nullopt}));
 }
 
 TEST(Segments, PinnedSlotsCutTheProgressionAndEndSegments) {

@@ -23,9 +23,9 @@ std::vector<std::int64_t> defaultBases() { return {36, 48, 60, 72}; }
 
 // Every assignment of octave bases to list positions, in odometer order, with
 // every condition checked only at the end.
-void odometerPlace(const std::vector<std::uint8_t>& list, const std::vector<std::int64_t>& bases,
-                   std::int64_t bottom, std::int64_t top, std::int64_t minSpan, std::int64_t maxSpan,
-                   std::set<CandidateVoicing>& seen, CandidateList& out, std::int64_t above = -1000) {
+void odometerPlace(const std::vector<std::uint8_t>& list, const std::vector<std::int64_t>& bases, std::int64_t bottom,
+                   std::int64_t top, std::int64_t minSpan, std::int64_t maxSpan, std::set<CandidateVoicing>& seen,
+                   CandidateList& out, std::int64_t above = -1000) {
     std::vector<std::size_t> digit(list.size(), 0);
     while (true) {
         CandidateVoicing notes;

@@ -72,8 +72,8 @@ TEST(DescriptorPlans, NoPlanWithoutAThird) {
 }
 
 TEST(DescriptorPlans, Drop24OnMajorTriad) {
-    auto plan = evaluateVoicingDescriptor(descriptor(VoicingStyle::Split, "drop24"), VoicingStyle::Split,
-                                          Offsets{0, 4, 7});
+    auto plan =
+        evaluateVoicingDescriptor(descriptor(VoicingStyle::Split, "drop24"), VoicingStyle::Split, Offsets{0, 4, 7});
     ASSERT_EQ(plan.tones.size(), 4u);
     EXPECT_EQ(plan.tones[0].offset, -12);
     EXPECT_EQ(plan.tones[1].offset, -5);

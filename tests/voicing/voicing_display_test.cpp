@@ -21,28 +21,34 @@ KeyContext keyOf(PitchClass root, std::string token, bool minor = false) {
 using Labels = std::vector<std::string>;
 
 TEST(DisplayMetadata, RootPositionHasNoSlashBass) {
-    const auto m = buildVoicingDisplayMetadata(chordOf("C"), keyOf(0, "C"), true, std::vector<std::int32_t>{60, 64, 67});
+    const auto m =
+        buildVoicingDisplayMetadata(chordOf("C"), keyOf(0, "C"), true, std::vector<std::int32_t>{60, 64, 67});
     EXPECT_EQ(m.noteLabels, (Labels{"C", "E", "G"}));
     EXPECT_FALSE(m.slashBass.has_value());
 }
 
 TEST(DisplayMetadata, InversionImpliesASlashBassSpelledInTheKey) {
-    const auto m = buildVoicingDisplayMetadata(chordOf("C"), keyOf(0, "C"), true, std::vector<std::int32_t>{64, 67, 72});
+    const auto m =
+        buildVoicingDisplayMetadata(chordOf("C"), keyOf(0, "C"), true, std::vector<std::int32_t>{64, 67, 72});
     EXPECT_EQ(m.noteLabels, (Labels{"E", "G", "C"}));
     EXPECT_EQ(m.slashBass, "E");
 }
 
 TEST(DisplayMetadata, ExplicitSlashBassKeepsItsOwnLetter) {
-    const auto m = buildVoicingDisplayMetadata(chordOf("C/E"), keyOf(0, "C"), true, std::vector<std::int32_t>{52, 60, 67});
+    const auto m =
+        buildVoicingDisplayMetadata(chordOf("C/E"), keyOf(0, "C"), true, std::vector<std::int32_t>{52, 60, 67});
     EXPECT_EQ(m.noteLabels, (Labels{"E", "C", "G"}));
     EXPECT_FALSE(m.slashBass.has_value());
-    const auto flat = buildVoicingDisplayMetadata(chordOf("Ab/Gb"), keyOf(0, "C"), false, std::vector<std::int32_t>{54, 56, 60, 63});
+    const auto flat =
+        buildVoicingDisplayMetadata(chordOf("Ab/Gb"), keyOf(0, "C"), false, std::vector<std::int32_t>{54, 56, 60, 63});
     EXPECT_EQ(flat.noteLabels.front(), "Gb");
 }
 
 TEST(DisplayMetadata, LettersComeFromChordDegreesNotTheKey) {
-    for (const auto& [root, token] : {std::pair{PitchClass{3}, "Eb"}, std::pair{PitchClass{6}, "Gb"}, std::pair{PitchClass{0}, "C"}}) {
-        const auto m = buildVoicingDisplayMetadata(chordOf("D"), keyOf(root, token), true, std::vector<std::int32_t>{62, 66, 69});
+    for (const auto& [root, token] :
+         {std::pair{PitchClass{3}, "Eb"}, std::pair{PitchClass{6}, "Gb"}, std::pair{PitchClass{0}, "C"}}) {
+        const auto m =
+            buildVoicingDisplayMetadata(chordOf("D"), keyOf(root, token), true, std::vector<std::int32_t>{62, 66, 69});
         EXPECT_EQ(m.noteLabels, (Labels{"D", "F#", "A"}));
     }
 }
@@ -63,7 +69,8 @@ TEST(DisplayMetadata, RespelledRootSimplifies) {
 }
 
 TEST(DisplayMetadata, NotesKeepTheirOrderAndTheFirstLowestIsReplaced) {
-    const auto m = buildVoicingDisplayMetadata(chordOf("C"), keyOf(0, "C"), true, std::vector<std::int32_t>{67, 64, 72, 64});
+    const auto m =
+        buildVoicingDisplayMetadata(chordOf("C"), keyOf(0, "C"), true, std::vector<std::int32_t>{67, 64, 72, 64});
     EXPECT_EQ(m.noteLabels, (Labels{"G", "E", "C", "E"}));
     EXPECT_EQ(m.slashBass, "E");
 }
@@ -85,9 +92,13 @@ TEST(DisplayMetadata, FailuresCarryTheirReasons) {
               "Voicing display metadata requires a valid chord root token");
     Chord slash = chordOf("C/E");
     slash.symbol = "C";
-    EXPECT_EQ(message([&] { buildVoicingDisplayMetadata(slash, keyOf(0, "C"), true, std::vector<std::int32_t>{52, 60}); }),
+    EXPECT_EQ(message([&] {
+                  buildVoicingDisplayMetadata(slash, keyOf(0, "C"), true, std::vector<std::int32_t>{52, 60});
+              }),
               "Voicing display metadata requires a valid slash-bass token for explicit slash chords");
-    EXPECT_EQ(message([] { buildVoicingDisplayMetadata(chordOf("C"), keyOf(0, ""), true, std::vector<std::int32_t>{64, 72}); }),
+    EXPECT_EQ(message([] {
+                  buildVoicingDisplayMetadata(chordOf("C"), keyOf(0, ""), true, std::vector<std::int32_t>{64, 72});
+              }),
               "Could not derive key-context slash-bass spelling");
 }
 
@@ -100,8 +111,8 @@ TEST(DisplaySpelling, KeySpellingOfABassNote) {
 }
 
 TEST(DisplaySpelling, EveryPitchClassInEveryKeyNamesThatPitchClass) {
-    const std::pair<PitchClass, const char*> roots[] = {{0, "C"},  {1, "Db"}, {1, "C#"}, {2, "D"},  {3, "Eb"},
-                                                        {4, "E"},  {5, "F"},  {6, "F#"}, {6, "Gb"}, {7, "G"},
+    const std::pair<PitchClass, const char*> roots[] = {{0, "C"},  {1, "Db"}, {1, "C#"},  {2, "D"},  {3, "Eb"},
+                                                        {4, "E"},  {5, "F"},  {6, "F#"},  {6, "Gb"}, {7, "G"},
                                                         {8, "Ab"}, {9, "A"},  {10, "Bb"}, {11, "B"}, {11, "Cb"}};
     for (const auto& [root, token] : roots) {
         for (const bool minor : {false, true}) {

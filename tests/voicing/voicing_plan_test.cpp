@@ -44,9 +44,9 @@ TEST(PlanTones, SortByOffsetThenLayer) {
 }
 
 TEST(PlanNormalisation, LiftsMiddleAboveLowAndTopAboveMiddle) {
-    auto plan = planOf(VoicingStyle::Split, {at(RegisterLayer::Root, -12), at(RegisterLayer::Low, 7),
-                                             at(RegisterLayer::Third, 4), at(RegisterLayer::Seventh, 7),
-                                             at(RegisterLayer::Top, 2)});
+    auto plan = planOf(VoicingStyle::Split,
+                       {at(RegisterLayer::Root, -12), at(RegisterLayer::Low, 7), at(RegisterLayer::Third, 4),
+                        at(RegisterLayer::Seventh, 7), at(RegisterLayer::Top, 2)});
     // Third 4 <= 7 goes to 16, seventh 7 to 19, top 2 above 19 to 26.
     EXPECT_EQ(normalizeVoicingPlan(plan), (Offsets{-12, 7, 16, 19, 26}));
 }
@@ -65,8 +65,8 @@ TEST(PlanNormalisation, TessaroBringsHighTopTensionsDownOnce) {
 }
 
 TEST(PlanNormalisation, EqualOffsetsAppearOnce) {
-    auto plan = planOf(VoicingStyle::Anthem, {at(RegisterLayer::Root, 0), at(RegisterLayer::Third, 12),
-                                              at(RegisterLayer::Color, 12)});
+    auto plan = planOf(VoicingStyle::Anthem,
+                       {at(RegisterLayer::Root, 0), at(RegisterLayer::Third, 12), at(RegisterLayer::Color, 12)});
     EXPECT_EQ(normalizeVoicingPlan(plan), (Offsets{0, 12}));
 }
 

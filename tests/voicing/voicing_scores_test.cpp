@@ -29,14 +29,14 @@ TEST(VoicingCost, SumsCountRegisterRoughnessAndRulesTermByTerm) {
     VoicerOptions options;  // closed, target 4, top 72, bottom 48, middle 60
     VoicerPortCacheState cache;
     const Notes v{48, 52, 55};
-    const double expected = 1.0 * w[2] + 0.0 * w[3] + 0.0 * w[4] + std::fabs(155.0 / 3.0 - 60.0) * w[5] +
-                            computeRoughness(v) * w[7] + 0.0;
+    const double expected =
+        1.0 * w[2] + 0.0 * w[3] + 0.0 * w[4] + std::fabs(155.0 / 3.0 - 60.0) * w[5] + computeRoughness(v) * w[7] + 0.0;
     EXPECT_DOUBLE_EQ(voicingCost(v, chordOf("C"), options, w, cache), expected);
 
     // Above top and below bottom, five notes.
     const Notes wide{40, 52, 55, 64, 76};
-    const double wideExpected = 1.0 * w[2] + 4.0 * w[3] + 8.0 * w[4] + std::fabs(287.0 / 5.0 - 60.0) * w[5] +
-                                computeRoughness(wide) * w[7];
+    const double wideExpected =
+        1.0 * w[2] + 4.0 * w[3] + 8.0 * w[4] + std::fabs(287.0 / 5.0 - 60.0) * w[5] + computeRoughness(wide) * w[7];
     EXPECT_DOUBLE_EQ(voicingCost(wide, chordOf("C"), options, w, cache), wideExpected);
     EXPECT_DOUBLE_EQ(voicingCost(Notes{}, chordOf("C"), options, w, cache), 4.0 * w[2]);
 }

@@ -37,15 +37,17 @@ TEST(VoicingStyleParse, EveryIdRoundTrips) {
 
 // Mutated ids parse only when they spell an id or alias exactly.
 TEST(VoicingStyleParse, MutatedIdsFuzz) {
-    const std::vector<std::string> known{"closed", "shell", "anthem", "pop", "split",
+    const std::vector<std::string> known{"closed", "shell",   "anthem",      "pop",    "split",
                                          "drop24", "drop2-4", "guide-color", "tessaro"};
     std::mt19937 rng(7);
     for (int iteration = 0; iteration < 20000; ++iteration) {
         std::string text = known[rng() % known.size()];
         for (int m = static_cast<int>(rng() % 3); m > 0; --m) {
             const std::size_t at = rng() % (text.size() + 1);
-            if (rng() % 2 && at < text.size()) text[at] = static_cast<char>(rng() % 256);
-            else text.insert(at, 1, static_cast<char>("-24adeloprst "[rng() % 13]));
+            if (rng() % 2 && at < text.size())
+                text[at] = static_cast<char>(rng() % 256);
+            else
+                text.insert(at, 1, static_cast<char>("-24adeloprst "[rng() % 13]));
         }
         const auto style = parseVoicingStyle(text);
         const bool isKnown = std::find(known.begin(), known.end(), text) != known.end();

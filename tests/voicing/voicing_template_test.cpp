@@ -62,8 +62,8 @@ TEST(TemplateMatching, SplitMajorTriadFillsFifthIntoLowLayer) {
     auto plan = evaluatePlanTemplate(only(VoicingStyle::Split), tonesOf({0, 4, 7}), VoicingStyle::Split);
     ASSERT_TRUE(plan);
     EXPECT_EQ(plan->name, "split");
-    EXPECT_EQ(layout(*plan), (std::vector<Tone>{{RegisterLayer::Root, -12}, {RegisterLayer::Low, -5},
-                                                {RegisterLayer::Third, 4}}));
+    EXPECT_EQ(layout(*plan),
+              (std::vector<Tone>{{RegisterLayer::Root, -12}, {RegisterLayer::Low, -5}, {RegisterLayer::Third, 4}}));
     EXPECT_TRUE(plan->tones[0].essential);
     EXPECT_FALSE(plan->tones[1].required);
     EXPECT_FALSE(plan->tones[2].essential);
@@ -72,37 +72,42 @@ TEST(TemplateMatching, SplitMajorTriadFillsFifthIntoLowLayer) {
 TEST(TemplateMatching, AnthemTriadStopsWhenNoLayerTakesTheRaisedThird) {
     auto plan = evaluatePlanTemplate(only(VoicingStyle::Anthem), tonesOf({0, 4, 7}), VoicingStyle::Anthem);
     ASSERT_TRUE(plan);
-    EXPECT_EQ(layout(*plan), (std::vector<Tone>{{RegisterLayer::Root, -12}, {RegisterLayer::Third, 4},
-                                                {RegisterLayer::Fifth, 7}, {RegisterLayer::Top, 12}}));
+    EXPECT_EQ(layout(*plan), (std::vector<Tone>{{RegisterLayer::Root, -12},
+                                                {RegisterLayer::Third, 4},
+                                                {RegisterLayer::Fifth, 7},
+                                                {RegisterLayer::Top, 12}}));
     EXPECT_EQ(plan->tones[3].slot, 0u);
     EXPECT_EQ(normalizeVoicingPlan(*plan), (Offsets{-12, 4, 7, 12}));
 }
 
 TEST(TemplateMatching, GuideColorPutsThirteenthOnTop) {
-    auto plan = evaluatePlanTemplate(only(VoicingStyle::GuideColor), tonesOf({0, 4, 7, 10, 14, 21}),
-                                     VoicingStyle::GuideColor);
+    auto plan =
+        evaluatePlanTemplate(only(VoicingStyle::GuideColor), tonesOf({0, 4, 7, 10, 14, 21}), VoicingStyle::GuideColor);
     ASSERT_TRUE(plan);
-    EXPECT_EQ(layout(*plan), (std::vector<Tone>{{RegisterLayer::Root, 0}, {RegisterLayer::Third, 4},
-                                                {RegisterLayer::Seventh, 10}, {RegisterLayer::Color, 14},
+    EXPECT_EQ(layout(*plan), (std::vector<Tone>{{RegisterLayer::Root, 0},
+                                                {RegisterLayer::Third, 4},
+                                                {RegisterLayer::Seventh, 10},
+                                                {RegisterLayer::Color, 14},
                                                 {RegisterLayer::Top, 21}}));
 }
 
 TEST(TemplateMatching, TieBetweenLayersKeepsTheLowerIndex) {
     // The ninth scores 135.5 in the low layer (index 1) and in the extra colour
     // layer (index 5): the low layer is tried first and the equal total kept.
-    auto plan = evaluatePlanTemplate(only(VoicingStyle::Split), tonesOf({0, 4, 7, 10, 14, 21}),
-                                     VoicingStyle::Split);
+    auto plan = evaluatePlanTemplate(only(VoicingStyle::Split), tonesOf({0, 4, 7, 10, 14, 21}), VoicingStyle::Split);
     ASSERT_TRUE(plan);
-    EXPECT_EQ(layout(*plan), (std::vector<Tone>{{RegisterLayer::Root, -12}, {RegisterLayer::Low, 2},
-                                                {RegisterLayer::Third, 4}, {RegisterLayer::Seventh, 10},
+    EXPECT_EQ(layout(*plan), (std::vector<Tone>{{RegisterLayer::Root, -12},
+                                                {RegisterLayer::Low, 2},
+                                                {RegisterLayer::Third, 4},
+                                                {RegisterLayer::Seventh, 10},
                                                 {RegisterLayer::Top, 21}}));
     EXPECT_EQ(normalizeVoicingPlan(*plan), (Offsets{-12, 2, 4, 10, 21}));
 }
 
 TEST(TemplateMatching, DeclinesWithTooManyRequiredTonesOrNoAssignment) {
     // Seven distinct tones besides the fifth for six layers.
-    EXPECT_FALSE(evaluatePlanTemplate(only(VoicingStyle::Split), tonesOf({0, 2, 4, 6, 10, 13, 17}),
-                                      VoicingStyle::Split));
+    EXPECT_FALSE(
+        evaluatePlanTemplate(only(VoicingStyle::Split), tonesOf({0, 2, 4, 6, 10, 13, 17}), VoicingStyle::Split));
     // Sixth and seventh both need the one seventh layer.
     EXPECT_FALSE(evaluatePlanTemplate(only(VoicingStyle::Split), tonesOf({0, 4, 9, 10}), VoicingStyle::Split));
 }

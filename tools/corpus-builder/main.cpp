@@ -59,10 +59,8 @@ void printReport(const CorpusSources& sources, const ChordTransitionImage& image
     for (const auto& token : image.tokens) glyphTokens += token.find("\xE2\x99") != std::string::npos;
     std::cout << "\nProgression records: " << sources.records.size()
               << "; distinct progression tokens: " << vocabulary.size() << "\n"
-              << "Transition tokens: " << image.tokens.size() << " (" << glyphTokens
-              << " of them in the glyph form)\n"
-              << "Pair records: " << image.pairs.size() << "; triple records: " << image.triples.size()
-              << "\n";
+              << "Transition tokens: " << image.tokens.size() << " (" << glyphTokens << " of them in the glyph form)\n"
+              << "Pair records: " << image.pairs.size() << "; triple records: " << image.triples.size() << "\n";
 }
 
 }  // namespace
@@ -73,9 +71,7 @@ int main(int argc, char** argv) {
         const auto found = std::find(args.begin(), args.end(), name);
         return (found != args.end() && found + 1 != args.end()) ? *(found + 1) : std::string();
     };
-    auto flag = [&](const std::string& name) {
-        return std::find(args.begin(), args.end(), name) != args.end();
-    };
+    auto flag = [&](const std::string& name) { return std::find(args.begin(), args.end(), name) != args.end(); };
 
     if (flag("--classify")) {
         for (std::string line; std::getline(std::cin, line);) {
