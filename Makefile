@@ -1,11 +1,12 @@
 # Front door: `make test` builds and runs every test twice (optimised, then
-# under AddressSanitizer + UndefinedBehaviorSanitizer); `make bench` runs the benchmarks.
+# under AddressSanitizer + UndefinedBehaviorSanitizer); `make bench` runs the benchmarks;
+# `make run` serves the module in the stand-in host (SESSION=FILE, or - to type by hand).
 JOBS ?= $(shell nproc)
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
 BENCH_BUILD ?= build-bench
 
-.PHONY: deps test test-release test-sanitize bench format clean
+.PHONY: deps test test-release test-sanitize bench run format clean
 
 deps:
 	@./tools/install-deps.sh
@@ -23,6 +24,18 @@ test-sanitize:
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+SESSION ?= examples/basic.session
+
+run: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS) --target quillex vessa-host
+	@scratch=$$(mktemp -d); trap 'rm -rf "$$scratch"' EXIT; \
+	if [ "$(SESSION)" = "-" ]; then \
+	  $(BUILD)/bin/vessa-host --module $(BUILD)/bin/quillex.so --appdata "$$scratch"; \
+	else \
+	  $(BUILD)/bin/vessa-host --module $(BUILD)/bin/quillex.so --appdata "$$scratch" < "$(SESSION)"; \
+	fi
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release

@@ -1,0 +1,304 @@
+// The host object: construction, teardown, message bodies, request dispatch and the outlet roads.
+#include "host/quillex_ext.h"
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+#include <utility>
+
+#include "generation/corpus_loader.h"
+#include "host/bridge_request_table.h"
+#include "host/midi_input_config.h"
+#include "host/page_message.h"
+#include "host/utf8_repair.h"
+#include "protocol/diagnostic_trace.h"
+
+namespace quillex {
+
+using nlohmann::json;
+using q37::lyra::atom_text;
+using q37::lyra::atoms;
+
+namespace {
+
+constexpr std::array<std::string_view, 7> kLoadEvents{"onloadstart", "onloadend", "onload", "url",
+                                                      "title",       "loading",   "loaded"};
+
+bool isLoadEvent(std::string_view text) {
+    return std::find(kLoadEvents.begin(), kLoadEvents.end(), text) != kLoadEvents.end();
+}
+
+// "responseTarget" "bridge" on an object; any other value, or none, is the page.
+bool addressedToBridge(const json& target) { return stringMemberOrEmpty(target, "responseTarget") == "bridge"; }
+
+json parseRequestText(std::string_view text) { return json::parse(text.begin(), text.end()); }
+
+}  // namespace
+
+const std::array<const char*, 31>& quillex_ext::message_names() {
+    static constexpr std::array<const char*, 31> names{
+        "fromJweb",
+        "generate_progression",
+        "generate_local_progression",
+        "generate_voicing",
+        "parse_chord",
+        "get_supported_qualities",
+        "get_diatonic_chords",
+        "get_voicing_styles",
+        "get_relevant_voicings",
+        "get_range_presets",
+        "get_rhythm_patterns",
+        "get_available_modifiers",
+        "apply_modifiers",
+        "get_suggestions",
+        "get_version",
+        "get_user_settings",
+        "midi_input_config_request",
+        "set_user_setting",
+        "rhythm_preset_request",
+        "gesture_preset_request",
+        "render_performance",
+        "document_command",
+        "trigger_start",
+        "trigger_horizon",
+        "trigger_stop",
+        "external_window_opened",
+        "get_external_window_state",
+        "close_external_window",
+        "external_window_closed",
+        "notify",
+        "anything",
+    };
+    return names;
+}
+
+quillex_ext::quillex_ext(const atoms&) {
+    ensureCorporaInitialized();
+    resetDiagnosticTrace();
+}
+
+quillex_ext::~quillex_ext() {
+    // Nothing may leave a destructor; each step reports its own failure.
+    try {
+        systemWakeTimer.stop();
+        triggerResponseTimer.stop();
+        bridgeFlushQueue.unset();
+        dragPollTimer.stop();
+        geometryTimer.stop();
+        bridgeResponses.clear();
+        deliveryQueue.unset();
+    } catch (const std::exception& e) {
+        error(std::string("teardown: ") + e.what());
+    } catch (...) {
+        error("teardown: unknown exception");
+    }
+}
+
+q37::lyra::message quillex_ext::request(const char* name) {
+    return q37::lyra::message(this, name, [this, name = std::string(name)](const atoms& args) {
+        handleRequestMessage(name, args.empty() ? std::string() : atom_text(args[0]));
+    });
+}
+
+q37::lyra::message quillex_ext::transport(const char* name) {
+    return q37::lyra::message(this, name, [this, name = std::string(name)](const atoms& args) {
+        routeTransportMessage(name, args.empty() ? std::string("{}") : atom_text(args[0]));
+    });
+}
+
+q37::lyra::message quillex_ext::popoutMessage(const char* name) {
+    return q37::lyra::message(this, name, [this, name = std::string(name)](const atoms&) { notAvailable(name); });
+}
+
+void quillex_ext::notAvailable(std::string_view what) const {
+    post(std::string(what) + " is not available in this build");
+}
+
+// ---- Requests ------------------------------------------------------------
+
+void quillex_ext::handleRequestMessage(std::string_view messageName, std::string_view payloadText) {
+    if (isLoadEvent(messageName)) return;
+    json message = json::object();
+    if (!payloadText.empty()) {
+        try {
+            message = parseRequestText(payloadText);
+        } catch (const std::exception& e) {
+            // The parser's text quotes the raw bytes it stopped at.
+            sendToPage("error", json{{"message", "Invalid JSON: " + repairUtf8(e.what())}});
+            return;
+        }
+    }
+    dispatchRequestSafely(messageName, message);
+    discardDiagnosticTrace();
+}
+
+void quillex_ext::routeTransportMessage(std::string_view name, std::string_view text) {
+    if (name == "trigger_start" || name == "trigger_horizon" || name == "trigger_stop") {
+        notAvailable(name);
+    } else if (name == "midi_input_config_request") {
+        handleMidiInputConfigRequest();
+    } else {
+        handleRequestMessage(name, text);
+    }
+}
+
+void quillex_ext::dispatchRequestSafely(std::string_view requestType, const json& message) {
+    try {
+        dispatchRequest(requestType, message);
+    } catch (const std::exception&) {
+        const auto payload = message.is_object() ? message.find("payload") : message.end();
+        const json& target =
+            message.is_object() && payload != message.end() && payload->is_object() ? *payload : message;
+        const bool bridge = addressedToBridge(target);
+        if (bridge && requestType == "document_command") {
+            enqueueBridgeResponse(true, makeBridgeDocumentError(target, "invalid_payload", "Request handling failed"));
+        } else {
+            sendToPage("error",
+                       makeRequestErrorPayload(requestType, message, "Request handling failed", "invalid_payload"));
+        }
+    }
+}
+
+void quillex_ext::dispatchRequest(std::string_view requestType, const json& message) {
+    if (requestType.empty()) {
+        sendToPage("error", makeRequestErrorPayload(requestType, message, "Missing request type", "missing_type"));
+        return;
+    }
+    const BridgeRequestSpec* row = findBridgeRequest(requestType);
+    if (row == nullptr) {
+        sendToPage("error", makeRequestErrorPayload(requestType, message, "Unknown request type", "unknown_type"));
+        return;
+    }
+    const json payload = validateRequestEnvelope(requestType, message);
+    if (auto reply = executeBridgeRequest(*row, payload, kBridgeVersion)) {
+        sendToPage(reply->type, reply->payload);
+        return;
+    }
+    switch (row->kind) {
+        case RequestKind::ReadClipboard:
+        case RequestKind::WriteClipboard:
+            return;
+        default:
+            sendToPage("error",
+                       makeRequestErrorPayload(requestType, payload, "Unhandled request type", "unhandled_type"));
+    }
+}
+
+// ---- MIDI input configuration --------------------------------------------
+
+void quillex_ext::handleMidiInputConfigRequest() { notAvailable("midi_input_config_request"); }
+
+void quillex_ext::sendMidiInputConfig(const json& settings) {
+    json config;
+    try {
+        config = buildMidiInputConfig(settings);
+    } catch (const std::exception& e) {
+        post(std::string("midi_input_config not sent: ") + e.what());
+        return;
+    }
+    emitToBridge("midi_input_config", config);
+}
+
+// ---- Host messages without a request type ---------------------------------
+
+void quillex_ext::onAnything(const atoms& args) {
+    if (args.empty()) {
+        post("anything: message without arguments ignored");
+        return;
+    }
+    std::string text = atom_text(args[0]);
+    if (text.empty() || isLoadEvent(text) || text == "{}") return;
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+    if (text.empty()) return;
+    if (text == "__qx_to_core_chunk") {
+        if (args.size() < 2) {
+            post("__qx_to_core_chunk without a frame ignored");
+            return;
+        }
+        notAvailable("__qx_to_core_chunk");
+        return;
+    }
+    if (!text.starts_with("{")) {
+        post("anything: text that is neither a load event nor JSON ignored");
+        return;
+    }
+    try {
+        const json value = parseRequestText(text);
+        (void)value;
+        notAvailable("bare payload routing");
+    } catch (const std::exception& e) {
+        sendToPage("error", json{{"message", "JSON parse error: " + repairUtf8(e.what())}});
+    }
+}
+
+void quillex_ext::onNotify(const q37::lyra::notification&) {
+    // Only notifications from an open pop-out view matter, and no view is held.
+}
+
+// ---- Outlet roads ---------------------------------------------------------
+
+void quillex_ext::sendToPage(std::string_view type, const json& payload) {
+    emitToJweb(type, writeWireText(buildPageMessage(type, payload)));
+}
+
+void quillex_ext::emitToJweb(std::string_view type, const std::string& text) {
+    if (text.size() <= kWholeTextLimit) {
+        output.send("toJweb", {type, text});
+        return;
+    }
+    const std::string id = "qx_chunk_" + std::to_string(nextPageChunkNumber());
+    for (const std::string& frame : buildChunkFrames(type, text, id, kPageChunkPiece)) {
+        output.send("toJweb", {"__qx_chunk", frame});
+    }
+}
+
+void quillex_ext::emitToBridge(std::string_view type, const json& value) {
+    const std::string text = writeWireText(value);
+    if (text.size() <= kWholeTextLimit) {
+        output.send("toBridge", {type, text});
+        return;
+    }
+    const std::string id = "qx_native_bridge_" + std::to_string(nextBridgeChunkNumber());
+    for (const std::string& frame : buildChunkFrames(type, text, id, kBridgeChunkPiece)) {
+        output.send("toBridge", {"__qx_native_to_bridge_chunk", frame});
+    }
+}
+
+void quillex_ext::enqueueBridgeResponse(bool toBridge, BridgeReply reply) {
+    if (!toBridge) {
+        sendToPage(reply.type, reply.payload);
+        return;
+    }
+    // Ids that are not strings count as absent.
+    const std::string requestId = stringMemberOrEmpty(reply.payload, "request_id");
+    const std::string transactionId = stringMemberOrEmpty(reply.payload, "transactionId");
+    json message = buildPageMessage(reply.type, std::move(reply.payload));
+    if (bridgeResponses.push(std::move(reply.type), std::move(message))) {
+        bridgeFlushQueue.set();
+        return;
+    }
+    const char* type = requestId.empty() ? "document_error" : "performance_render_error";
+    json overflow = {{"code", "bridge_response_queue_overflow"},
+                     {"message", "Native bridge response queue overflow"},
+                     {"error", "Native bridge response queue overflow"}};
+    if (!requestId.empty()) overflow["request_id"] = requestId;
+    if (!transactionId.empty()) overflow["transactionId"] = transactionId;
+    emitToBridge(type, buildPageMessage(type, std::move(overflow)));
+}
+
+void quillex_ext::flushBridgeResponses() {
+    auto entry = bridgeResponses.pop();
+    if (!entry) return;
+    emitToBridge(entry->first, entry->second);
+    if (bridgeResponses.size() > 0) bridgeFlushQueue.set();
+}
+
+// ---- Timer and queue tasks of later features ------------------------------
+
+void quillex_ext::deliverTriggerProgram() {}
+void quillex_ext::flushTriggerResponses() {}
+void quillex_ext::sendSystemWake() {}
+
+void registerQuillexClass() { q37::lyra::register_class<quillex_ext>("quillex"); }
+
+}  // namespace quillex

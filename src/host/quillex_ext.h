@@ -1,0 +1,114 @@
+// The host object class "quillex": its members, its 31 messages and the request bridge it serves.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "host/bridge_response_queue.h"
+#include "host/persistence_transaction_guard.h"
+#include "platform/lyra/lyra.h"
+#include "protocol/bridge_reply.h"
+
+namespace quillex {
+
+class quillex_ext : public q37::lyra::object<quillex_ext> {
+public:
+    explicit quillex_ext(const q37::lyra::atoms& args = {});
+    ~quillex_ext() override;
+
+    // The registered messages in registration order.
+    static const std::array<const char*, 31>& message_names();
+
+    // Request entry: load events are ignored, the text is parsed (empty means {})
+    // and dispatched; exactly one reply or error leaves unless the Parts say none.
+    void handleRequestMessage(std::string_view messageName, std::string_view payloadText);
+    void routeTransportMessage(std::string_view name, std::string_view text);
+    void dispatchRequestSafely(std::string_view requestType, const nlohmann::json& message);
+
+    // The four roads out (page envelope, page text, bridge text, reply queue).
+    void sendToPage(std::string_view type, const nlohmann::json& payload);
+    void emitToJweb(std::string_view type, const std::string& text);
+    void emitToBridge(std::string_view type, const nlohmann::json& value);
+    void enqueueBridgeResponse(bool toBridge, BridgeReply reply);
+    void flushBridgeResponses();
+
+private:
+    void dispatchRequest(std::string_view requestType, const nlohmann::json& message);
+    void onAnything(const q37::lyra::atoms& args);
+    void onNotify(const q37::lyra::notification& note);
+    void handleMidiInputConfigRequest();
+    void sendMidiInputConfig(const nlohmann::json& settings);
+    void deliverTriggerProgram();
+    void flushTriggerResponses();
+    void sendSystemWake();
+    void notAvailable(std::string_view what) const;
+
+    q37::lyra::message request(const char* name);
+    q37::lyra::message transport(const char* name);
+    q37::lyra::message popoutMessage(const char* name);
+
+    // Members in construction order.
+    q37::lyra::inlet input{this, "(anything) messages from jweb"};
+    q37::lyra::outlet output{this, "(anything) messages to jweb"};
+    q37::lyra::timer systemWakeTimer{this, [this] { sendSystemWake(); }};
+    PersistenceTransactionRegistry persistenceRegistry;
+    std::optional<nlohmann::json> userSettings;
+    std::uint64_t triggerGeneration = 0;
+    bool compileStarted = false;
+    q37::lyra::queue deliveryQueue{this, [this] { deliverTriggerProgram(); }};
+    q37::lyra::timer triggerResponseTimer{this, [this] { flushTriggerResponses(); },
+                                          q37::lyra::timer_options::defer_delivery};
+    ResponseQueue bridgeResponses;
+    q37::lyra::queue bridgeFlushQueue{this, [this] { flushBridgeResponses(); }};
+    q37::lyra::timer dragPollTimer{this, [] {}, q37::lyra::timer_options::defer_delivery};
+    q37::lyra::timer geometryTimer{this, [] {}, q37::lyra::timer_options::defer_delivery};
+
+    q37::lyra::message fromJweb{this, "fromJweb", [this](const q37::lyra::atoms& args) {
+                                    if (args.size() < 2) {
+                                        post("fromJweb needs a request type and a JSON text");
+                                        return;
+                                    }
+                                    handleRequestMessage(q37::lyra::atom_text(args[0]), q37::lyra::atom_text(args[1]));
+                                }};
+    q37::lyra::message generateProgression = request("generate_progression");
+    q37::lyra::message generateLocalProgression = request("generate_local_progression");
+    q37::lyra::message generateVoicing = request("generate_voicing");
+    q37::lyra::message parseChord = request("parse_chord");
+    q37::lyra::message getSupportedQualities = request("get_supported_qualities");
+    q37::lyra::message getDiatonicChords = request("get_diatonic_chords");
+    q37::lyra::message getVoicingStyles = request("get_voicing_styles");
+    q37::lyra::message getRelevantVoicings = request("get_relevant_voicings");
+    q37::lyra::message getRangePresets = request("get_range_presets");
+    q37::lyra::message getRhythmPatterns = request("get_rhythm_patterns");
+    q37::lyra::message getAvailableModifiers = request("get_available_modifiers");
+    q37::lyra::message applyModifiers = request("apply_modifiers");
+    q37::lyra::message getSuggestions = request("get_suggestions");
+    q37::lyra::message getVersion = request("get_version");
+    q37::lyra::message getUserSettings = request("get_user_settings");
+    q37::lyra::message midiInputConfigRequest = transport("midi_input_config_request");
+    q37::lyra::message setUserSetting = request("set_user_setting");
+    q37::lyra::message rhythmPresetRequest = request("rhythm_preset_request");
+    q37::lyra::message gesturePresetRequest = request("gesture_preset_request");
+    q37::lyra::message renderPerformance = transport("render_performance");
+    q37::lyra::message documentCommand = transport("document_command");
+    q37::lyra::message triggerStart = transport("trigger_start");
+    q37::lyra::message triggerHorizon = transport("trigger_horizon");
+    q37::lyra::message triggerStop = transport("trigger_stop");
+    q37::lyra::message externalWindowOpened = popoutMessage("external_window_opened");
+    q37::lyra::message getExternalWindowState = popoutMessage("get_external_window_state");
+    q37::lyra::message closeExternalWindow = popoutMessage("close_external_window");
+    q37::lyra::message externalWindowClosed = popoutMessage("external_window_closed");
+    q37::lyra::message notify{this, "notify",
+                              [this](const q37::lyra::atoms& args) { onNotify(q37::lyra::notification(args)); }};
+    q37::lyra::message anything{this, "anything", [this](const q37::lyra::atoms& args) { onAnything(args); }};
+};
+
+// Registers the class "quillex" with the host; what ext_main does.
+void registerQuillexClass();
+
+}  // namespace quillex
