@@ -12,6 +12,7 @@
 #include "host/page_message.h"
 #include "host/utf8_repair.h"
 #include "protocol/diagnostic_trace.h"
+#include "protocol/json_text.h"
 
 namespace quillex {
 
@@ -31,7 +32,7 @@ bool isLoadEvent(std::string_view text) {
 // "responseTarget" "bridge" on an object; any other value, or none, is the page.
 bool addressedToBridge(const json& target) { return stringMemberOrEmpty(target, "responseTarget") == "bridge"; }
 
-json parseRequestText(std::string_view text) { return json::parse(text.begin(), text.end()); }
+json parseRequestText(std::string_view text) { return parseJsonText(text); }
 
 }  // namespace
 
