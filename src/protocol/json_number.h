@@ -1,6 +1,7 @@
 // The one reader for numbers that arrive in JSON requests and documents.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <optional>
 
@@ -22,6 +23,11 @@ std::optional<std::int32_t> readInt32Exact(const nlohmann::json& value);
 
 // As `readInt32Exact`, for an unsigned 32-bit field.
 std::optional<std::uint32_t> readUint32Exact(const nlohmann::json& value);
+
+// Compares two JSON numbers by their exact values, whatever their forms: a
+// signed, unsigned or floating 2^63 are equal, and 2^53 + 1 is above the
+// float 2^53. NaN or a value that is not a number is unordered.
+std::partial_ordering compareJsonNumbers(const nlohmann::json& a, const nlohmann::json& b);
 
 // A 64-bit integer clamped to the signed 32-bit range.
 constexpr std::int32_t saturateToInt32(std::int64_t value) {

@@ -62,5 +62,43 @@ TEST(ReadInt32Exact, RefusesWhatDoesNotFit) {
     EXPECT_EQ(readUint32Exact(json(4294967296LL)), std::nullopt);
 }
 
+// Exact comparison across integer, unsigned and floating forms, checked against a wide-integer oracle.
+TEST(CompareJsonNumbers, OrdersExactValuesWhateverTheirForm) {
+    const json values[] = {json(-1e300),
+                           json(std::numeric_limits<std::int64_t>::min()),
+                           json(-9223372036854775808.0),
+                           json(-2.5),
+                           json(-2),
+                           json(0),
+                           json(0u),
+                           json(-0.0),
+                           json(0.5),
+                           json(7),
+                           json(7.0),
+                           json(9007199254740992.0),
+                           json(9007199254740993ULL),
+                           json(std::numeric_limits<std::int64_t>::max()),
+                           json(9223372036854775808.0),
+                           json(9223372036854775808ULL),
+                           json(std::numeric_limits<std::uint64_t>::max()),
+                           json(18446744073709551616.0),
+                           json(std::numeric_limits<double>::infinity())};
+    // The exact value of each: a 64-bit mantissa holds every case here.
+    auto exact = [](const json& v) -> long double {
+        if (v.is_number_unsigned()) return static_cast<long double>(v.get<std::uint64_t>());
+        if (v.is_number_integer()) return static_cast<long double>(v.get<std::int64_t>());
+        return static_cast<long double>(v.get<double>());
+    };
+    static_assert(std::numeric_limits<long double>::digits >= 64, "the oracle needs 64-bit mantissas");
+    for (const json& a : values) {
+        for (const json& b : values) {
+            EXPECT_EQ(compareJsonNumbers(a, b), exact(a) <=> exact(b)) << a.dump() << " vs " << b.dump();
+        }
+    }
+    EXPECT_EQ(compareJsonNumbers(json(std::nan("")), json(1)), std::partial_ordering::unordered);
+    EXPECT_EQ(compareJsonNumbers(json(1), json("1")), std::partial_ordering::unordered);
+    EXPECT_EQ(compareJsonNumbers(json(true), json(1)), std::partial_ordering::unordered);
+}
+
 }  // namespace
 }  // namespace quillex
