@@ -77,8 +77,8 @@ std::partial_ordering compareIntegerToDouble(ExactInteger i, double d) {
     if (d >= two64) return std::partial_ordering::less;
     if (d <= -two64) return std::partial_ordering::greater;
     const double t = std::trunc(d);
-    const ExactInteger whole = t < 0 ? ExactInteger{true, static_cast<std::uint64_t>(-t)}
-                                     : ExactInteger{false, static_cast<std::uint64_t>(t)};
+    const ExactInteger whole =
+        t < 0 ? ExactInteger{true, static_cast<std::uint64_t>(-t)} : ExactInteger{false, static_cast<std::uint64_t>(t)};
     const std::strong_ordering byWhole = compareIntegers(i, whole);
     if (byWhole != 0) return byWhole;
     return 0.0 <=> d - t;  // equal whole parts: the fraction decides

@@ -52,7 +52,7 @@ constexpr std::string_view kContractText = R"({
 })";
 
 constexpr std::array<std::string_view, 5> kMidiMappingCommands = {"nav_prev", "nav_next", "tab_prev", "tab_next",
-                                                                   "regenerate_progression"};
+                                                                  "regenerate_progression"};
 
 [[noreturn]] void fail(const std::string& message) { throw std::runtime_error(message); }
 
@@ -120,8 +120,8 @@ void checkWindowGeometry(const std::string& key, const json& entry, const json& 
 void checkGestureRandomize(const std::string& key, const json& value) {
     const auto isBoolean = [&](const char* member) { return value.at(member).is_boolean(); };
     if (!hasExactly(value, {"scope", "order", "velocity", "keepFirst", "keepLast"}) ||
-        !(value.at("scope") == "slot" || value.at("scope") == "all") || !isBoolean("order") ||
-        !isBoolean("velocity") || !isBoolean("keepFirst") || !isBoolean("keepLast")) {
+        !(value.at("scope") == "slot" || value.at("scope") == "all") || !isBoolean("order") || !isBoolean("velocity") ||
+        !isBoolean("keepFirst") || !isBoolean("keepLast")) {
         fail("Invalid gesture randomize setting for " + key);
     }
 }

@@ -21,8 +21,8 @@ constexpr const char* kWriteErrorCode = "user_settings_error";
 
 // Tried in this order when an older file names no keyswitch octave: nearest
 // the default first.
-constexpr std::array<const char*, 11> kKeyswitchOctaveSearch = {"6", "5", "7", "4", "8", "3",
-                                                                 "2", "1", "0", "-1", "-2"};
+constexpr std::array<const char*, 11> kKeyswitchOctaveSearch = {"6", "5", "7", "4",  "8", "3",
+                                                                "2", "1", "0", "-1", "-2"};
 
 [[noreturn]] void fail(const std::string& message) { throw std::runtime_error(message); }
 

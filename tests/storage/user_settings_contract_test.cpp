@@ -330,7 +330,9 @@ TEST(KeyswitchOctave, LearnedNoteCommandsBlockTheirOctave) {
         isGestureKeyswitchOctaveFree(settingsWith({{"nav_prev", {{"type", "note"}, {"value", 4294967396ULL}}}}), "6"));
     EXPECT_EQ(outcome([] { (void)isGestureKeyswitchOctaveFree(json::object(), "6"); }),
               "previewOctave must be an octave string");
-    EXPECT_EQ(outcome([] { (void)isGestureKeyswitchOctaveFree(json{{"previewOctave", "7"}}, "six"); }),
+    EXPECT_EQ(outcome([] {
+                  (void)isGestureKeyswitchOctaveFree(json{{"previewOctave", "7"}}, "six");
+              }),
               "invalid_argument: invalid stoi argument");
 }
 
