@@ -66,13 +66,23 @@ std::uint32_t sequentialGenerationSeed(const LocalGenerationRequest& request) {
 std::vector<const SourceProgression*> generationCandidates(const LocalGenerationRequest& request,
                                                            const ProgressionCorpus& corpus) {
     std::vector<const SourceProgression*> candidates;
-    const auto pools = corpus.findSourcePool(normalizeGenreId(request.genre), request.length);
+    const std::string genreId = normalizeGenreId(request.genre);
+    const auto pools = corpus.findSourcePool(genreId, request.length);
     if (pools.empty()) return candidates;
+    const SourcePool& pool = pools.front().get();
+    // The profile modes computed at load, when they match the pool; else scored here.
+    const std::vector<bool>* minorFlags = corpus.profileMinorFlags(genreId, request.length);
+    if (minorFlags != nullptr && minorFlags->size() != pool.size()) minorFlags = nullptr;
     const bool wantMinor = request.mode != kMajorMode;
-    for (const SourceProgression& record : pools.front().get()) {
+    for (std::size_t i = 0; i < pool.size(); ++i) {
+        const SourceProgression& record = pool[i];
         if (!filterIdMatches(request.modeFamily, record.modeFamily)) continue;
         if (!filterIdMatches(request.subcategory, record.subcategory)) continue;
-        if (!request.autoKey && scoreRomanProgression(record.romanTokens).isMinor != wantMinor) continue;
+        if (!request.autoKey) {
+            const bool minor =
+                minorFlags != nullptr ? (*minorFlags)[i] : scoreRomanProgression(record.romanTokens).isMinor;
+            if (minor != wantMinor) continue;
+        }
         candidates.push_back(&record);
     }
     return candidates;

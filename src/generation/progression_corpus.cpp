@@ -6,6 +6,7 @@
 
 #include "generation/corpus_bytes.h"
 #include "generation/corpus_cipher.h"
+#include "theory/roman_progression_profile.h"
 
 namespace quillex {
 namespace {
@@ -119,6 +120,7 @@ bool parseInto(ProgressionCorpus& corpus, const std::uint8_t* bytes, std::size_t
         }
     }
     corpus.buildGroupVocabularies();
+    corpus.buildProfileModes();
     return corpus.hasGenres();
 }
 
@@ -206,9 +208,28 @@ void ProgressionCorpus::buildGroupVocabularies() {
     }
 }
 
+const std::vector<bool>* ProgressionCorpus::profileMinorFlags(std::string_view genreId, std::uint32_t length) const {
+    const auto genre = profileMinor_.find(genreId);
+    if (genre == profileMinor_.end()) return nullptr;
+    const auto bucket = genre->second.find(length);
+    return bucket == genre->second.end() ? nullptr : &bucket->second;
+}
+
+void ProgressionCorpus::buildProfileModes() {
+    profileMinor_.clear();
+    for (const auto& [genre, lengths] : pools_) {
+        for (const auto& [length, records] : lengths) {
+            std::vector<bool>& flags = profileMinor_[genre][length];
+            flags.reserve(records.size());
+            for (const auto& record : records) flags.push_back(scoreRomanProgression(record.romanTokens).isMinor);
+        }
+    }
+}
+
 void ProgressionCorpus::clear() {
     pools_.clear();
     vocabularies_.clear();
+    profileMinor_.clear();
 }
 
 std::size_t ProgressionCorpus::recordCount() const {

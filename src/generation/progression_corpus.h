@@ -62,6 +62,12 @@ public:
 
     // Rebuilds the group vocabularies from every record's tokens and source tokens.
     void buildGroupVocabularies();
+
+    // Whether `scoreRomanProgression` reads each record of that bucket as minor,
+    // in bucket order; null when the bucket has none or they were not built.
+    const std::vector<bool>* profileMinorFlags(std::string_view genreId, std::uint32_t length) const;
+    // Computes the flags of every bucket once, so generation need not score each record per request.
+    void buildProfileModes();
     void clear();
 
     bool hasGenres() const { return !pools_.empty(); }
@@ -70,6 +76,9 @@ public:
 private:
     GenrePools pools_;
     GroupVocabularies vocabularies_;
+    std::unordered_map<std::string, std::unordered_map<std::uint32_t, std::vector<bool>, CorpusLengthHash>,
+                       CorpusTextHash, std::equal_to<>>
+        profileMinor_;
 };
 
 // Letters and digits only (C locale), lower-cased: "Pop + EDM" gives "popedm".

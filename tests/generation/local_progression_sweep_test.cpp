@@ -17,6 +17,7 @@
 #include "theory/key_inference.h"
 #include "theory/quality_family.h"
 #include "theory/roman_numeral_resolution.h"
+#include "theory/roman_progression_profile.h"
 
 namespace quillex {
 namespace {
@@ -187,6 +188,33 @@ TEST_F(LocalProgressionSweep, EverySourceAnswersAtTemperatureZeroAndOne) {
         }
     }
     std::cout << "manual-key answers inferring another mode: " << manualOtherMode_ << " of " << manualAnswers_ << "\n";
+}
+
+TEST_F(LocalProgressionSweep, ProfileModesKeptAtLoadSelectWhatTheDirectFilterSelects) {
+    const ProgressionCorpus& corpus = sharedProgressionCorpus();
+    for (const char* genre : kStyles) {
+        for (const std::uint32_t length : kLengths) {
+            for (const char* family : {"", "aeolian", "ionian", "phrygian"}) {
+                for (const std::uint8_t mode : {kMajorMode, kMinorMode}) {
+                    LocalGenerationRequest request;
+                    request.genre = genre;
+                    request.length = length;
+                    request.mode = mode;
+                    request.modeFamily = family;
+                    std::vector<const SourceProgression*> direct;
+                    for (const auto& pool : corpus.findSourcePool(normalizeGenreId(genre), length)) {
+                        for (const SourceProgression& record : pool.get()) {
+                            if (filterIdMatches(family, record.modeFamily) &&
+                                scoreRomanProgression(record.romanTokens).isMinor == (mode == kMinorMode)) {
+                                direct.push_back(&record);
+                            }
+                        }
+                    }
+                    EXPECT_EQ(generationCandidates(request, corpus), direct) << genre << " " << length << family;
+                }
+            }
+        }
+    }
 }
 
 TEST_F(LocalProgressionSweep, AutoKeyAnswersInEveryDebugRootAndSpelling) {
