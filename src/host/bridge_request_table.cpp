@@ -4,6 +4,7 @@
 #include <array>
 #include <stdexcept>
 
+#include "generation/local_progression_request.h"
 #include "host/utf8_repair.h"
 #include "theory/catalogue_requests.h"
 #include "theory/chord_modifier_requests.h"
@@ -121,6 +122,8 @@ std::optional<BridgeReply> executeBridgeRequest(const BridgeRequestSpec& row, co
             return handleGenerateVoicing(payload);
         case K::GenerateProgression:
             return handleGenerateProgression(payload);
+        case K::GenerateLocalProgression:
+            return handleGenerateLocalProgression(payload);
         case K::ParseChord:
             return handleParseChord(payload);
         case K::DiatonicChords:
