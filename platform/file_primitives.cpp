@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <utility>
 
 namespace quillex::platform {
@@ -64,9 +65,11 @@ void setFilePrimitivesForTesting(std::optional<FilePrimitives> primitives) {
 }
 
 FilePrimitives gatedFilePrimitives(FilePrimitives base, std::function<int(FileCall)> gate) {
+    // One gate shared by every primitive, so a gate that counts sees all calls.
+    const auto shared = std::make_shared<std::function<int(FileCall)>>(std::move(gate));
     // Runs the gate; a refusal sets errno and yields the call's failure value.
-    auto refused = [gate](FileCall call) {
-        const int error = gate(call);
+    auto refused = [shared](FileCall call) {
+        const int error = (*shared)(call);
         if (error != 0) errno = error;
         return error != 0;
     };
@@ -87,8 +90,8 @@ FilePrimitives gatedFilePrimitives(FilePrimitives base, std::function<int(FileCa
         return refused(c) ? -1 : f(c, fd, buffer, size);
     };
     g.fsync = [refused, f = base.fsync](FileCall c, int fd) { return refused(c) ? -1 : f(c, fd); };
-    g.close = [gate, f = base.close](FileCall c, int fd) {
-        const int error = gate(c);
+    g.close = [shared, f = base.close](FileCall c, int fd) {
+        const int error = (*shared)(c);
         const int result = f(c, fd);
         if (error == 0) return result;
         errno = error;

@@ -449,6 +449,16 @@ TEST(FilePrimitivesSeam, NamesRoundTripAndAFailedCloseStillCloses) {
     }
     EXPECT_EQ(fileCallFromName("noSuchCall"), std::nullopt);
 
+    // One gate state across every primitive: a counting gate fails the third call overall.
+    TempFolder scratch;
+    putFile(scratch / "f", "x");
+    {
+        ScopedFilePrimitives seam(gatedFilePrimitives(
+            realFilePrimitives(), [count = 0](FileCall) mutable { return ++count == 3 ? EIO : 0; }));
+        EXPECT_TRUE(regularFileExists(scratch / "f").ok());                            // call 1
+        EXPECT_EQ(readFileBounded(scratch / "f", 10).status, FileStatus::readFailed);  // 2 open, 3 read
+    }
+
     TempFolder folder;
     {
         CallLog log;

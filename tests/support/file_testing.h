@@ -45,7 +45,11 @@ inline std::string fileText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Replaces the file by a new one: rewriting a truncated file in place makes
+// some file systems flush it at close, which slows tests that do it often.
 inline void putFile(const std::string& path, const std::string& text) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
 }
