@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "protocol/json_number.h"
+#include "protocol/json_text.h"
 
 namespace quillex {
 
@@ -799,7 +800,7 @@ std::optional<std::int64_t> pageCount(const nlohmann::json& constraints) {
 }  // namespace
 
 const nlohmann::json& documentShapeSchema() {
-    static const nlohmann::json schema = nlohmann::json::parse(kSchemaText);
+    static const nlohmann::json schema = parseJsonText(kSchemaText);
     return schema;
 }
 

@@ -2,6 +2,8 @@
 #include "protocol/json_text.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillex {
 namespace {
@@ -91,6 +93,21 @@ json parseJsonText(std::string_view text) {
             nullptr);
     }
     return result;
+}
+
+bool nestsDeeperThan(const json& value, std::size_t levels) {
+    // Each entry is a container and its depth; scalars are never pushed.
+    std::vector<std::pair<const json*, std::size_t>> pending;
+    if (value.is_structured()) pending.emplace_back(&value, 1);
+    while (!pending.empty()) {
+        const auto [container, depth] = pending.back();
+        pending.pop_back();
+        if (depth > levels) return true;
+        for (const json& element : *container) {
+            if (element.is_structured()) pending.emplace_back(&element, depth + 1);
+        }
+    }
+    return false;
 }
 
 }  // namespace quillex

@@ -19,4 +19,9 @@ inline constexpr std::size_t kJsonNestingLimit = 512;
 // of the first opening bracket past the limit.
 nlohmann::json parseJsonText(std::string_view text);
 
+// Whether `value` nests arrays or objects more than `levels` deep (a bare
+// array is one level), found without recursion, so a value built in memory
+// can be checked before anything copies, compares or writes it.
+bool nestsDeeperThan(const nlohmann::json& value, std::size_t levels);
+
 }  // namespace quillex

@@ -12,11 +12,19 @@ namespace quillex {
 // request that is not an object raises type error 306, an absent key gives the
 // default, a present key of the wrong type (null included) raises type error
 // 302. Numbers go through the range-safe reader (floats truncate and saturate).
+// Members are read where they lie, never copied before their type is known, so
+// a member of any size or depth costs no more than its type check.
 
-std::string readMinorScaleType(const nlohmann::json& request);                         // "minorScaleType", "natural"
-std::string readKeyMode(const nlohmann::json& request);                                // "mode", "major"
-bool readIncludeAvlDebug(const nlohmann::json& request, bool fallback);                // "include_avl_debug"
-nlohmann::json readKeyObject(const nlohmann::json& request, nlohmann::json fallback);  // "key", copied
+// The member `key` of `request`, or null when absent. A request that is not an
+// object raises type error 306, as the library's keyed lookup with a default does.
+const nlohmann::json* findRequestMember(const nlohmann::json& request, const char* key);
+
+std::string readMinorScaleType(const nlohmann::json& request);           // "minorScaleType", "natural"
+std::string readKeyMode(const nlohmann::json& request);                  // "mode", "major"
+bool readIncludeAvlDebug(const nlohmann::json& request, bool fallback);  // "include_avl_debug"
+// "key", copied; a member nesting deeper than kJsonNestingLimit levels raises
+// std::runtime_error rather than exhausting the stack in the copy.
+nlohmann::json readKeyObject(const nlohmann::json& request, nlohmann::json fallback);
 std::int32_t readDiatonicExtension(const nlohmann::json& request, std::int32_t fallback);
 std::string readRelativeToMode(const nlohmann::json& request);     // "relativeToMode", "major"
 std::string readVoicingStyle(const nlohmann::json& request);       // "voicingStyle", "closed"

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "protocol/json_number.h"
+#include "protocol/request_readers.h"
 
 namespace quillex {
 
@@ -17,7 +18,8 @@ std::string readStringOrEmpty(const nlohmann::json& request, const char* key) {
 std::string readRequestId(const nlohmann::json& request) { return readStringOrEmpty(request, "request_id"); }
 
 std::int32_t readOctaveShift(const nlohmann::json& request, std::int32_t defaultShift) {
-    return readInt32Saturating(request.value("octave_shift", nlohmann::json(defaultShift)));
+    const nlohmann::json* member = findRequestMember(request, "octave_shift");
+    return member == nullptr ? defaultShift : readInt32Saturating(*member);
 }
 
 }  // namespace quillex

@@ -184,12 +184,14 @@ TransposeReply handleTransposeChords(const json& request) {
     const std::string modeText = keyObject.at("mode").get<std::string>();
     const bool melodic = requestWantsMelodicMinor(keyObject);
     const bool minor = modeText == "minor";
-    const bool keyLinked = request.value("keyLinked", json(true)).get<bool>();
+    const json* keyLinkedMember = findRequestMember(request, "keyLinked");
+    const bool keyLinked = keyLinkedMember == nullptr || keyLinkedMember->get<bool>();
 
     const std::optional<PitchClass> root = parseKeyRoot(rootText);
     if (!root) return errorReply("Invalid key root", requestId);
 
-    std::int32_t offset = readInt32Saturating(request.value("semitones", json(0)));
+    const json* semitonesMember = findRequestMember(request, "semitones");
+    std::int32_t offset = semitonesMember == nullptr ? 0 : readInt32Saturating(*semitonesMember);
     if (request.contains("targetRoot")) {
         const std::optional<PitchClass> target = parseKeyRoot(request.at("targetRoot").get<std::string>());
         if (!target) return errorReply("Invalid targetRoot", requestId);

@@ -48,7 +48,8 @@ json describeModifiers(const Chord& chord, const json& request) {
     }
 
     json causesVoicingChange = json::array();
-    const std::string styleText = request.value("voicingStyle", json("")).get<std::string>();
+    const json* styleMember = findRequestMember(request, "voicingStyle");
+    const std::string styleText = styleMember == nullptr ? std::string() : styleMember->get<std::string>();
     if (const std::optional<VoicingStyle> style = parseVoicingStyle(styleText)) {
         const std::vector<std::string>& current = callerIds.empty() ? state.selected : callerIds;
         for (const ModifierDefinition& d : state.definitions) {
@@ -130,7 +131,8 @@ BridgeReply handleApplyModifiers(const json& request) {
     }
 
     json payload{{"chord", symbol}};
-    const std::string styleText = request.value("style", json("")).get<std::string>();
+    const json* styleMember = findRequestMember(request, "style");
+    const std::string styleText = styleMember == nullptr ? std::string() : styleMember->get<std::string>();
     if (const std::optional<VoicingStyle> style = styleText.empty() ? std::nullopt : parseVoicingStyle(styleText)) {
         const std::int32_t octave = std::clamp(readOctave(request), kMinVoicingOctave, kMaxVoicingOctave);
         ChordVoicingOptions options;

@@ -6,12 +6,14 @@
 #include <nlohmann/json.hpp>
 
 #include "protocol/json_number.h"
+#include "protocol/request_readers.h"
 
 namespace quillex {
 
 std::int32_t readSemitoneTranspose(const nlohmann::json& request) {
-    const nlohmann::json value = request.value("semitone_transpose", nlohmann::json(0));
-    return std::clamp(readInt32Saturating(value), -kMaxSemitoneTranspose, kMaxSemitoneTranspose);
+    const nlohmann::json* member = findRequestMember(request, "semitone_transpose");
+    if (member == nullptr) return 0;
+    return std::clamp(readInt32Saturating(*member), -kMaxSemitoneTranspose, kMaxSemitoneTranspose);
 }
 
 void transposeMidiNotes(std::vector<std::int32_t>& midi, std::int32_t offset) {

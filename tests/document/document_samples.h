@@ -5,10 +5,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "protocol/json_text.h"
+
 namespace quillex::testing {
 
 inline nlohmann::json fullAttackJson() {
-    return nlohmann::json::parse(R"({
+    return parseJsonText(R"({
       "mode": "advanced", "orderKinds": ["up", "down", "custom", "up", "up", "down", "up", "up"],
       "roundRobinLength": 3, "globalFollow": true, "timingBasis": "perNote", "gate": "step",
       "dynamic": true, "spread": "1/32T", "includeBass": false,
@@ -111,7 +113,7 @@ inline nlohmann::json fullDocumentJson() {
 
 // The smallest accepted document: empty progression, default-like sections.
 inline nlohmann::json minimalDocumentJson() {
-    return nlohmann::json::parse(R"({
+    return parseJsonText(R"({
       "schemaVersion": 15,
       "progression": {"input": "", "slots": []},
       "progressionLog": [],

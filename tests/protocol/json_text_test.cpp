@@ -82,5 +82,18 @@ TEST(ParseJsonText, RefusesNestingPastTheLimitAtTheOffendingBracket) {
     }
 }
 
+TEST(NestsDeeperThan, CountsArraysAndObjectsAlike) {
+    EXPECT_FALSE(nestsDeeperThan(json(1), 0));
+    EXPECT_TRUE(nestsDeeperThan(json::array(), 0));
+    EXPECT_FALSE(nestsDeeperThan(json::array(), 1));
+    const json mixed = parseJsonText(nested(255, "[1,{\"k\":", "{}", "}]"));  // 511 levels
+    EXPECT_FALSE(nestsDeeperThan(mixed, 511));
+    EXPECT_TRUE(nestsDeeperThan(mixed, 510));
+    // The deep branch is found beside shallow ones, whatever their order.
+    const json wide = {{"a", 1}, {"b", parseJsonText(nested(40, "[", "", "]"))}, {"c", {1, 2}}};
+    EXPECT_TRUE(nestsDeeperThan(wide, 40));
+    EXPECT_FALSE(nestsDeeperThan(wide, 41));
+}
+
 }  // namespace
 }  // namespace quillex
