@@ -19,14 +19,6 @@ std::string_view trimAsciiSpace(std::string_view text) {
     return text;
 }
 
-void replaceAll(std::string& text, std::string_view from, std::string_view to) {
-    std::size_t at = 0;
-    while ((at = text.find(from, at)) != std::string::npos) {
-        text.replace(at, from.size(), to);
-        at += to.size();
-    }
-}
-
 // True when normalisation leaves the text as it is: not empty, and holding no
 // parenthesis and no lead byte of the three-byte signs it rewrites.
 bool normalizesToItself(std::string_view text) {
@@ -135,11 +127,8 @@ struct QualityAndBass {
     std::optional<PitchClass> bass;
 };
 
-// `rest` is what follows a valid root token.
-std::optional<QualityAndBass> readQualityAndBass(std::string_view rest) {
-    if (const QualityRow* row = findQualityEntry(rest)) return QualityAndBass{row, std::nullopt};
-    const std::size_t slash = rest.find('/');
-    if (slash == std::string_view::npos) return std::nullopt;
+// A quality before the "/" at `slash` and a bare note name after it.
+std::optional<QualityAndBass> splitQualityAndBass(std::string_view rest, std::size_t slash) {
     const std::string_view left = rest.substr(0, slash);
     const std::string_view right = rest.substr(slash + 1);
     if (right.empty()) return std::nullopt;
@@ -148,6 +137,20 @@ std::optional<QualityAndBass> readQualityAndBass(std::string_view rest) {
     PitchClass bass = 0;
     if (readRoot(right, &bass) != right.size()) return std::nullopt;
     return QualityAndBass{row, bass};
+}
+
+// `rest` is what follows a valid root token. The whole rest is tried first,
+// so qualities spelled with a "/" ("6/9", "m/M7") stay qualities; then the
+// split at the first "/"; then, for such a quality over a bass ("6/9/A"),
+// the split at the last.
+std::optional<QualityAndBass> readQualityAndBass(std::string_view rest) {
+    if (const QualityRow* row = findQualityEntry(rest)) return QualityAndBass{row, std::nullopt};
+    const std::size_t first = rest.find('/');
+    if (first == std::string_view::npos) return std::nullopt;
+    if (std::optional<QualityAndBass> found = splitQualityAndBass(rest, first)) return found;
+    const std::size_t last = rest.rfind('/');
+    if (last == first) return std::nullopt;
+    return splitQualityAndBass(rest, last);
 }
 
 }  // namespace
@@ -217,12 +220,38 @@ bool isMinorQuality(std::string_view quality) {
 
 std::string normalizeQualityText(std::string_view text) {
     if (text.empty()) return "maj";
-    std::string result(text);
-    replaceAll(result, "\u266F", "#");
-    replaceAll(result, "\u266D", "b");
-    replaceAll(result, "\u25B3", "\u0394");
-    replaceAll(result, "(", "");
-    replaceAll(result, ")", "");
+    // One pass, same result as rewriting "♯", "♭" and "△" and then dropping
+    // every parenthesis: the three signs are three-byte sequences that begin
+    // with the only 0xE2 byte they hold, so matches never overlap, and no
+    // replacement or removal makes or breaks another sign.
+    static constexpr std::string_view kSharp = "\u266F";
+    static constexpr std::string_view kFlat = "\u266D";
+    static constexpr std::string_view kTriangle = "\u25B3";
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        if (c == '\xE2') {
+            const std::string_view sign = text.substr(at, 3);
+            if (sign == kSharp) {
+                result += '#';
+                at += 3;
+                continue;
+            }
+            if (sign == kFlat) {
+                result += 'b';
+                at += 3;
+                continue;
+            }
+            if (sign == kTriangle) {
+                result += "\u0394";
+                at += 3;
+                continue;
+            }
+        }
+        if (c != '(' && c != ')') result += c;
+        ++at;
+    }
     return result;
 }
 

@@ -56,9 +56,44 @@ TEST(ChordSymbolParse, WholeRestIsTriedBeforeTheSlash) {
     EXPECT_FALSE(sixNine.bass.has_value());
     EXPECT_EQ(parsed("Am/M7").quality, "mM7");
     EXPECT_EQ(parsed("Fmaj6/9").quality, "69");
-    EXPECT_FALSE(parseChordSymbol("C6/9/E"));
-    // The split is at the first "/": "M7/A" is no bass.
-    EXPECT_FALSE(parseChordSymbol("Dm/M7/A"));
+    // A quality spelled with a "/" over a bass splits at the last "/".
+    EXPECT_EQ(parsed("C6/9/E"), (Chord{0, "69", {0, 4, 7, 9, 14}, 4, "C6/9/E"}));
+    EXPECT_EQ(parsed("Dm/M7/A").quality, "mM7");
+    EXPECT_EQ(parsed("Dm/M7/A").bass, 9);
+    EXPECT_EQ(parsed("Fm6/9/C").quality, "m69");
+    EXPECT_FALSE(parseChordSymbol("C6/9/"));
+    EXPECT_FALSE(parseChordSymbol("C6/9/E/G"));
+    EXPECT_FALSE(parseChordSymbol("C/E/G"));
+}
+
+// Every alias or canonical name holding a "/", after every root and over every bass.
+TEST(ChordSymbolParse, SlashQualitiesTakeEveryBass) {
+    std::vector<std::pair<std::string_view, std::string_view>> slashed;  // spelling, canonical name
+    for (const auto& [alias, canonical] : qualityAliasTable()) {
+        if (alias.find('/') != std::string_view::npos) slashed.emplace_back(alias, canonical);
+    }
+    for (const auto& [name, intervals] : canonicalQualityTable()) {
+        if (name.find('/') != std::string_view::npos) slashed.emplace_back(name, name);
+    }
+    ASSERT_GE(slashed.size(), 3u);
+    std::vector<std::string> notes;
+    for (std::string_view letter : {"C", "D", "E", "F", "G", "A", "B"}) {
+        for (std::string_view accidental : {"", "#", "b"}) notes.push_back(std::string(letter).append(accidental));
+    }
+    for (const auto& [spelling, canonical] : slashed) {
+        for (const std::string& root : notes) {
+            // A spelling that begins with the root's own accidental would join its run.
+            if (root.size() > 1 && spelling.starts_with(root[1])) continue;
+            for (const std::string& bass : notes) {
+                const std::string text = root + std::string(spelling) + "/" + bass;
+                const std::optional<Chord> chord = parseChordSymbol(text);
+                ASSERT_TRUE(chord.has_value()) << text;
+                EXPECT_EQ(chord->root, parseKeyRoot(root)) << text;
+                EXPECT_EQ(chord->quality, canonical) << text;
+                EXPECT_EQ(chord->bass, parseKeyRoot(bass)) << text;
+            }
+        }
+    }
 }
 
 TEST(ChordSymbolParse, RootTokenRuns) {
@@ -199,6 +234,42 @@ TEST(ChordSymbolQuality, Normalisation) {
     EXPECT_EQ(normalizeQualityText("\u00B07 M7"), "\u00B07 M7");
     // Removing a parenthesis never rebuilds a sign: the sign passes ran first.
     EXPECT_EQ(normalizeQualityText("\xE2\x99(\xAF)"), "\xE2\x99\xAF");
+}
+
+// The normalisation as written down: each rewrite over the whole text in turn.
+std::string normalizeByPasses(std::string_view text) {
+    if (text.empty()) return "maj";
+    std::string result(text);
+    const auto replaceAll = [&result](std::string_view from, std::string_view to) {
+        std::string out;
+        for (std::size_t at = 0;;) {
+            const std::size_t found = result.find(from, at);
+            out.append(result, at, found == std::string::npos ? std::string::npos : found - at);
+            if (found == std::string::npos) break;
+            out.append(to);
+            at = found + from.size();
+        }
+        result = std::move(out);
+    };
+    replaceAll("\u266F", "#");
+    replaceAll("\u266D", "b");
+    replaceAll("\u25B3", "\u0394");
+    replaceAll("(", "");
+    replaceAll(")", "");
+    return result;
+}
+
+TEST(ChordSymbolQuality, OnePassNormalisationMatchesTheRewrites) {
+    // Whole signs, their loose bytes and parentheses between them.
+    const std::vector<std::string> pieces = {"\u266F", "\u266D", "\u25B3", "\u0394", "(",    ")", "\xE2",
+                                             "\x99",   "\x96",   "\xAF",   "\xAD",   "\xB3", "7", "#"};
+    std::mt19937 rng(11);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        const int length = static_cast<int>(rng() % 12);
+        for (int j = 0; j < length; ++j) text += pieces[rng() % pieces.size()];
+        ASSERT_EQ(normalizeQualityText(text), normalizeByPasses(text)) << text;
+    }
 }
 
 TEST(ChordSymbolQuality, LookupAndIntervals) {
