@@ -187,7 +187,38 @@ TEST_F(LocalProgressionSweep, EverySourceAnswersAtTemperatureZeroAndOne) {
             }
         }
     }
+    // Counted over both manual-key sweeps; the last attempt is accepted even when its chords imply the other mode.
     std::cout << "manual-key answers inferring another mode: " << manualOtherMode_ << " of " << manualAnswers_ << "\n";
+}
+
+TEST_F(LocalProgressionSweep, EveryFollowerTheWalkCanChooseResolvesInAllThirtySixKeys) {
+    std::set<std::string> tokens;
+    for (const auto& [from, row] : sharedChordTransitionModel().pairWeights()) {
+        tokens.insert(from);
+        for (const auto& [to, weight] : row) tokens.insert(to);
+    }
+    ASSERT_FALSE(tokens.empty());
+    const std::array<MusicalKey, 3> shapes{MusicalKey{0, kMajorMode, kNaturalMinorScale},
+                                           MusicalKey{0, kMinorMode, kNaturalMinorScale},
+                                           MusicalKey{0, kMinorMode, kMelodicMinorScale}};
+    for (const std::string& token : tokens) {
+        if (!runThisCase()) continue;
+        for (const MusicalKey& shape : shapes) {
+            for (PitchClass root = 0; root < 12; ++root) {
+                MusicalKey key = shape;
+                key.root = root;
+                const std::optional<RomanChord> chord = romanNumeralToChord(token, key);
+                ASSERT_TRUE(chord) << token << " in " << kRoots[root];
+                const std::optional<bool> flats = romanAccidentalPreference(token);
+                for (const bool simplify : {true, false}) {
+                    EXPECT_TRUE(renderChordInKey(*chord, KeyContext{key, kRoots[root]}, simplify,
+                                                 SpellingOptions{flats.value_or(false), flats.has_value()},
+                                                 std::nullopt))
+                        << token << " in " << kRoots[root];
+                }
+            }
+        }
+    }
 }
 
 TEST_F(LocalProgressionSweep, ProfileModesKeptAtLoadSelectWhatTheDirectFilterSelects) {
