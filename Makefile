@@ -5,8 +5,9 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
 BENCH_BUILD ?= build-bench
+TSAN_BUILD ?= build-tsan
 
-.PHONY: deps test test-release test-sanitize bench run format clean
+.PHONY: deps test test-release test-sanitize test-tsan bench run format clean
 
 deps:
 	@./tools/install-deps.sh
@@ -24,6 +25,12 @@ test-sanitize:
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The host object's threads (compile worker, scheduler hand-over) under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUILLEX_TSAN=ON -DQUILLEX_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quillex_host_tests
+	cd $(TSAN_BUILD)/bin && TSAN_OPTIONS=halt_on_error=1 ./quillex_host_tests
 
 SESSION ?= examples/basic.session
 
@@ -46,4 +53,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(TSAN_BUILD)
