@@ -49,12 +49,11 @@ private:
     vessa_host::HostSession session_;
 };
 
-// Runs `body` on object `number` of the session (as a message body would), then settles.
+// Runs `body` on object `number` of the session, as a message body would; settles nothing.
 template <class Body>
 void withObject(HostHarness& host, Body body, int number = 1) {
     auto* base = static_cast<q37::lyra::object_base*>(host.session().object(number));
     body(*static_cast<quillex_ext*>(base));
-    vessa_settle(10.0);
 }
 
 // "toJweb TYPE JSON" split into its parts.
@@ -73,6 +72,26 @@ inline OutletLine splitOutletLine(const std::string& line) {
     result.type = line.substr(first + 1, second - first - 1);
     result.text = second == std::string::npos ? std::string() : line.substr(second + 1);
     return result;
+}
+
+// Outlet lines with chunk frames joined back: each entry is "SELECTOR TYPE TEXT".
+inline std::vector<std::string> joinFrames(const std::vector<std::string>& lines) {
+    std::vector<std::string> whole;
+    std::string pending;
+    for (const std::string& raw : lines) {
+        const OutletLine line = splitOutletLine(raw);
+        if (line.type != "__qx_chunk" && line.type != "__qx_native_to_bridge_chunk") {
+            whole.push_back(raw);
+            continue;
+        }
+        const nlohmann::json frame = line.json();
+        pending += frame["chunk"].get<std::string>();
+        if (frame["index"].get<std::size_t>() + 1 == frame["total"].get<std::size_t>()) {
+            whole.push_back(line.selector + " " + frame["type"].get<std::string>() + " " + pending);
+            pending.clear();
+        }
+    }
+    return whole;
 }
 
 }  // namespace quillex::testing

@@ -1,0 +1,233 @@
+// The host object's messages and request dispatch, as the page sees them through the outlet.
+#include "host/quillex_ext.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "host/bridge_request_table.h"
+#include "host/page_message.h"
+#include "host_harness.h"
+#include "theory/catalogue_requests.h"
+#include "theory/chord_modifier_requests.h"
+#include "theory/diatonic_chords_request.h"
+#include "voicing/generate_voicing_request.h"
+#include "voicing/progression_voicing_request.h"
+
+namespace quillex {
+namespace {
+
+using nlohmann::json;
+using testing::HostHarness;
+using testing::splitOutletLine;
+
+json onlyPageMessage(const std::vector<std::string>& lines) {
+    EXPECT_EQ(lines.size(), 1u);
+    if (lines.size() != 1) return json();
+    const auto line = splitOutletLine(lines[0]);
+    EXPECT_EQ(line.selector, "toJweb");
+    return line.json();
+}
+
+TEST(HostMessages, ClassRegistersTheThirtyOneNamesAndNoOthers) {
+    t_class* cls = testing::quillexClass();
+    for (const char* name : quillex_ext::message_names()) EXPECT_TRUE(vessa_class_responds(cls, name)) << name;
+    EXPECT_EQ(quillex_ext::message_names().front(), std::string("fromJweb"));
+    EXPECT_EQ(quillex_ext::message_names().back(), std::string("anything"));
+    for (const char* absent : {"ready", "read_clipboard", "write_clipboard", "system_wake"}) {
+        EXPECT_FALSE(vessa_class_responds(cls, absent)) << absent;
+    }
+}
+
+TEST(HostMessages, BodiesThatSendNothing) {
+    HostHarness host;
+    for (const char* line : {"fromJweb get_version", "onload", "anything {}", "url", "fromJweb read_clipboard {}",
+                             "fromJweb write_clipboard {}", "fromJweb onloadend {}", "notify a b \\i1 \\i2"}) {
+        EXPECT_TRUE(host.run(line).empty()) << line;
+    }
+    // The dropped ones that the Parts leave unanswered leave a console line each.
+    EXPECT_NE(host.console().find("fromJweb needs"), std::string::npos);
+}
+
+TEST(HostMessages, ARequestWithoutArgumentIsAnEmptyObject) {
+    HostHarness host;
+    EXPECT_EQ(onlyPageMessage(host.run("get_version")),
+              (json{{"type", "version"}, {"ok", true}, {"payload", {{"version", "1.3.1"}}}}));
+    // Integer and float atoms reach the parser as their text; a message that is
+    // not an object is its own payload.
+    EXPECT_EQ(onlyPageMessage(host.run("fromJweb get_version \\i5"))["payload"], (json{{"version", "1.3.1"}}));
+    EXPECT_EQ(onlyPageMessage(host.run("fromJweb get_version \\f2.5"))["type"], "version");
+}
+
+TEST(HostMessages, AnythingParsesBraceTextsAndReportsBadOnes) {
+    HostHarness host;
+    const json bad = onlyPageMessage(host.run("{\"a\":"));
+    EXPECT_EQ(bad["type"], "error");
+    EXPECT_TRUE(bad["payload"]["message"].get<std::string>().starts_with("JSON parse error: "));
+    // "{}" in quotes is not the ignored "{}": it is parsed and passed on.
+    EXPECT_TRUE(host.run("\"{}\"").empty());
+    EXPECT_NE(host.console().find("bare payload"), std::string::npos);
+}
+
+struct DispatchCase {
+    std::string line;
+    json expected;  // the whole page message; null for no reply
+};
+
+TEST(RequestDispatch, EnvelopeAndTableRules) {
+    const json versionPayload = {{"version", "1.3.1"}};
+    auto error = [](const char* code, const char* text, json extra) {
+        json payload = {{"code", code}, {"error", text}, {"message", text}};
+        payload.update(extra);
+        json message = {{"type", "error"}, {"ok", false}, {"error", text}};
+        if (payload.contains("request_id")) {
+            message["request_id"] = payload["request_id"];
+            payload.erase("request_id");
+        }
+        message["payload"] = payload;
+        return message;
+    };
+    const std::vector<DispatchCase> cases{
+        {"fromJweb\t\t{\"request_id\":\"r\"}", error("missing_type", "Missing request type", {{"request_id", "r"}})},
+        {"fromJweb GET_VERSION {}", error("unknown_type", "Unknown request type", {{"requested_type", "GET_VERSION"}})},
+        {"get_version {\"request_id\":\"x\"}",
+         {{"type", "version"}, {"ok", true}, {"request_id", "x"}, {"payload", versionPayload}}},
+        {"get_version {\"type\":\"get_version\",\"request_id\":\"e\",\"payload\":{}}",
+         {{"type", "version"}, {"ok", true}, {"request_id", "e"}, {"payload", versionPayload}}},
+        {"get_version {\"type\":\"parse_chord\",\"request_id\":\"e\",\"payload\":{}}",
+         error("invalid_payload", "Request handling failed", {{"requested_type", "get_version"}, {"request_id", "e"}})},
+        {"get_version {\"payload\":[1]}",
+         error("invalid_payload", "Request handling failed", {{"requested_type", "get_version"}})},
+        {"get_version {\"type\":5,\"payload\":{}}",
+         error("invalid_payload", "Request handling failed", {{"requested_type", "get_version"}})},
+        {"fromJweb ready {\"request_id\":\"r\"}",
+         {{"type", "ready_ack"}, {"ok", true}, {"request_id", "r"}, {"payload", json::object()}}},
+        {"get_version {\"request_id\":7}",
+         {{"type", "version"}, {"ok", true}, {"payload", {{"version", "1.3.1"}, {"request_id", 7}}}}},
+        {"fromJweb \xFF\xFE {}",
+         error("unknown_type", "Unknown request type", {{"requested_type", "\xEF\xBF\xBD\xEF\xBF\xBD"}})},
+        {"fromJweb read_clipboard {}", nullptr},
+    };
+    HostHarness host;
+    for (const DispatchCase& c : cases) {
+        const auto lines = host.run(c.line);
+        if (c.expected.is_null()) {
+            EXPECT_TRUE(lines.empty()) << c.line;
+        } else {
+            EXPECT_EQ(onlyPageMessage(lines), c.expected) << c.line;
+        }
+    }
+}
+
+TEST(RequestDispatch, TextsThatAreNotJsonAnswerInvalidJson) {
+    HostHarness host;
+    for (const std::string& text : {std::string("{x"), std::string(600, '[') + std::string(600, ']'),
+                                    std::string("{\"a\":\"\xFF\"}"), std::string("1e999999")}) {
+        const json message = onlyPageMessage(host.run("parse_chord " + text));
+        EXPECT_EQ(message["type"], "error") << text;
+        EXPECT_TRUE(message["payload"]["message"].get<std::string>().starts_with("Invalid JSON: ")) << text;
+    }
+}
+
+// Every request type a service on main answers, through each road in, equals
+// the page message built from that service's own reply to the same payload.
+TEST(RequestDispatch, RepliesAreTheServicesOwnUnderTheEnvelope) {
+    using Service = std::function<BridgeReply(const json&)>;
+    const std::vector<std::tuple<std::string, Service, json>> services{
+        {"generate_voicing", handleGenerateVoicing, {{"chord", "G7"}, {"style", "anthem"}, {"request_id", "a"}}},
+        {"generate_progression",
+         handleGenerateProgression,
+         {{"slots", {{{"chord", "C"}}, {{"chord", "Am7"}}, {{"chord", "F"}}, {{"chord", "G7"}}}}, {"request_id", "b"}}},
+        {"parse_chord", handleParseChord, {{"chord", "Bbm7b5/E"}, {"request_id", "c"}}},
+        {"get_diatonic_chords", handleGetDiatonicChords, {{"root", "Eb"}, {"mode", "major"}}},
+        {"get_voicing_styles", handleGetVoicingStyles, json::object()},
+        {"get_relevant_voicings", handleGetRelevantVoicings, {{"intervals", {0, 4, 7, 10}}}},
+        {"get_range_presets", handleGetRangePresets, {{"request_id", "r"}}},
+        {"get_rhythm_patterns", handleGetRhythmPatterns, json::object()},
+        {"get_supported_qualities", handleGetSupportedQualities, json::object()},
+        {"get_available_modifiers", handleGetAvailableModifiers, {{"chord", "Cm7"}, {"getModifiers", true}}},
+        {"apply_modifiers", handleApplyModifiers, {{"chord", "C"}, {"modifiers", {"seventh-flat7"}}}},
+        {"parse_chord", handleParseChord, {{"chord", "??"}}},
+    };
+    HostHarness host;
+    for (const auto& [type, service, payload] : services) {
+        const BridgeReply reply = service(payload);
+        const std::string expected = reply.type + " " + writeWireText(buildPageMessage(reply.type, reply.payload));
+        const json envelope = {{"type", type}, {"payload", payload}};
+        for (const std::string& line : {type + " " + payload.dump(), "fromJweb\t" + type + "\t" + payload.dump(),
+                                        "fromJweb\t" + type + "\t" + envelope.dump()}) {
+            const auto lines = testing::joinFrames(host.run(line));
+            ASSERT_EQ(lines.size(), 1u) << line;
+            EXPECT_EQ(lines[0], "toJweb " + expected) << line;
+        }
+        testing::withObject(host, [&](quillex_ext& ext) { ext.routeTransportMessage(type, payload.dump()); });
+        const auto routed = testing::joinFrames(host.take());
+        ASSERT_EQ(routed.size(), 1u);
+        EXPECT_EQ(routed[0], "toJweb " + expected) << type;
+    }
+}
+
+TEST(BridgeQueue, EightWaitAndLeaveOnePerRunTheNinthOverflowsAtOnce) {
+    HostHarness host;
+    host.session().runLine(":hold");
+    testing::withObject(host, [](quillex_ext& ext) {
+        for (int i = 0; i < 9; ++i) {
+            ext.enqueueBridgeResponse(true, {"performance_rendered", {{"request_id", "r" + std::to_string(i)}}});
+        }
+    });
+    auto lines = host.take();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "toBridge performance_render_error " +
+                            writeWireText(json{{"type", "performance_render_error"},
+                                               {"ok", false},
+                                               {"request_id", "r8"},
+                                               {"error", "Native bridge response queue overflow"},
+                                               {"payload",
+                                                {{"code", "bridge_response_queue_overflow"},
+                                                 {"message", "Native bridge response queue overflow"},
+                                                 {"error", "Native bridge response queue overflow"}}}}));
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_EQ(vessa_step(), 1);
+        lines = host.take();
+        ASSERT_EQ(lines.size(), 1u);
+        const auto line = splitOutletLine(lines[0]);
+        EXPECT_EQ(line.selector, "toBridge");
+        EXPECT_EQ(line.type, "performance_rendered");
+        EXPECT_EQ(line.json()["request_id"], "r" + std::to_string(i));
+    }
+    EXPECT_EQ(vessa_step(), 0);
+    host.session().runLine(":go");
+}
+
+TEST(BridgeQueue, OverflowWithoutRequestIdIsADocumentErrorAndPageRepliesNeverWait) {
+    HostHarness host;
+    host.session().runLine(":hold");
+    testing::withObject(host, [](quillex_ext& ext) {
+        for (int i = 0; i < 8; ++i) ext.enqueueBridgeResponse(true, {"document_revision", {{"transactionId", "t"}}});
+        // A request_id that is not a string counts as absent.
+        ext.enqueueBridgeResponse(true, {"document_revision", {{"transactionId", "t9"}, {"request_id", 9}}});
+        ext.enqueueBridgeResponse(false, {"document_revision", {{"transactionId", "page"}}});
+    });
+    const auto lines = host.take();
+    ASSERT_EQ(lines.size(), 2u);
+    const auto overflow = splitOutletLine(lines[0]);
+    EXPECT_EQ(overflow.type, "document_error");
+    EXPECT_EQ(overflow.json()["payload"]["transactionId"], "t9");
+    EXPECT_FALSE(overflow.json()["payload"].contains("request_id"));
+    EXPECT_EQ(splitOutletLine(lines[1]).selector, "toJweb");
+    host.session().runLine(":go");
+    EXPECT_EQ(host.take().size(), 8u);
+}
+
+TEST(BridgeQueue, FreeingAnObjectDropsItsWaitingReplies) {
+    HostHarness host;
+    host.session().runLine(":hold");
+    testing::withObject(host, [](quillex_ext& ext) { ext.enqueueBridgeResponse(true, {"document_revision", {}}); });
+    host.session().runLine(":free 1");
+    host.session().runLine(":go");
+    EXPECT_TRUE(host.take().empty());
+}
+
+}  // namespace
+}  // namespace quillex
