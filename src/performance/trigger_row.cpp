@@ -14,13 +14,51 @@ namespace {
 constexpr const char* kPageInvalid = "Trigger gesture page is invalid";
 constexpr const char* kPitchInvalid = "Trigger gesture pitch is invalid";
 
-// Working form of a hit while events are gathered; it may hold more than a row allows.
+// Working form of a hit while events are gathered. A hit that gathers more notes than a
+// page holds fails later (after the hit limit check), so only the count of the excess is kept.
 struct GatheredHit {
     double onset = 0.0;
-    std::vector<std::int32_t> notes;
-    std::vector<double> lengths;
-    std::vector<double> factors;
+    std::size_t count = 0;
+    std::array<std::int32_t, kTriggerNotesPerPage> notes{};
+    std::array<double, kTriggerNotesPerPage> lengths{};
+    std::array<double, kTriggerNotesPerPage> factors{};
+
+    std::span<const std::int32_t> storedNotes() const { return {notes.data(), std::min(count, notes.size())}; }
 };
+
+// The notes of each part, worked out once per row from the sorted voicing.
+struct PartNotes {
+    std::vector<std::int32_t> bass, middle, top;
+
+    explicit PartNotes(std::span<const std::int32_t> voicedNotes)
+        : bass(selectRhythmPartNotes(voicedNotes, "bass")),
+          middle(selectRhythmPartNotes(voicedNotes, "middle")),
+          top(selectRhythmPartNotes(voicedNotes, "top")) {}
+
+    const std::vector<std::int32_t>& of(std::string_view part) const {
+        if (part == "bass") return bass;
+        if (part == "middle") return middle;
+        if (part == "top") return top;
+        throw std::runtime_error("Trigger rhythm contains an unsupported part");
+    }
+};
+
+// The pattern's length and events without copying them out of the catalogue or the section.
+struct PatternView {
+    std::int32_t lengthSteps = 16;
+    std::span<const RhythmEvent> events;
+};
+
+PatternView viewRhythmPattern(const RhythmSection& rhythm) {
+    if (rhythm.pattern == "none") return {};
+    if (rhythm.pattern == "custom") {
+        if (!rhythm.customPattern) fail("Custom rhythm pattern is missing");
+        return {rhythm.customPattern->lengthSteps, rhythm.customPattern->events};
+    }
+    const RhythmPatternPreset* preset = findBuiltInRhythmPattern(rhythm.pattern);
+    if (!preset) fail("Trigger rhythm preset could not be resolved");
+    return {preset->lengthSteps, preset->events};
+}
 
 std::uint8_t pitchByte(std::int32_t pitch) {
     if (pitch < 0 || pitch > 127) fail(kPitchInvalid);
@@ -54,10 +92,12 @@ void setSpreadContour(TriggerRow& row, const AttackSettings& attack, bool advanc
     row.spreadAtHardest = spread;
 }
 
-std::vector<GatheredHit> gatherHits(const ResolvedRhythmPattern& pattern, double cycleLength,
+std::vector<GatheredHit> gatherHits(const PatternView& pattern, double cycleLength,
                                     std::span<const std::int32_t> voicedNotes, const RhythmSection& rhythm) {
     std::vector<GatheredHit> hits;
     hits.reserve(kTriggerHitsPerRow);
+    // The voicing is not empty here: the new-chord pages refused an empty one.
+    const PartNotes parts(voicedNotes);
     // 64-bit step arithmetic: a shift near the 32-bit limits cannot overflow.
     const std::int64_t length = pattern.lengthSteps;
     const std::int64_t shift = rhythm.shift;
@@ -65,20 +105,23 @@ std::vector<GatheredHit> gatherHits(const ResolvedRhythmPattern& pattern, double
         const std::int64_t stepIndex = ((event.offset - shift) % length + length) % length;
         const double onset = applySwing(static_cast<double>(stepIndex) * 0.25, cycleLength, rhythm);
         const double end = applySwing(static_cast<double>(stepIndex + event.duration) * 0.25, cycleLength, rhythm);
-        const std::vector<std::int32_t> notes = selectRhythmPartNotes(voicedNotes, event.part);
+        const std::vector<std::int32_t>& notes = parts.of(event.part);
         if (notes.empty()) continue;
 
         auto hit = std::find_if(hits.begin(), hits.end(), [&](const GatheredHit& h) {
             return std::fabs(h.onset - onset) <= kTriggerBeatEpsilon;
         });
         if (hit == hits.end()) {
-            hits.push_back(GatheredHit{onset, {}, {}, {}});
+            hits.emplace_back().onset = onset;
             hit = hits.end() - 1;
         }
         for (const std::int32_t note : notes) {
-            hit->notes.push_back(note);
-            hit->lengths.push_back(end - onset);
-            hit->factors.push_back(event.velocity / 100.0);
+            if (hit->count < kTriggerNotesPerPage) {
+                hit->notes[hit->count] = note;
+                hit->lengths[hit->count] = end - onset;
+                hit->factors[hit->count] = event.velocity / 100.0;
+            }
+            ++hit->count;
         }
     }
     std::stable_sort(hits.begin(), hits.end(),
@@ -94,7 +137,7 @@ const std::array<TriggerPage, kTriggerPagesPerRow>* findComputedPages(const Trig
                                                                       const std::vector<GatheredHit>& gathered) {
     if (std::ranges::equal(notes, voicedNotes)) return &row.pages;
     for (std::size_t earlier = 0; earlier < hitIndex; ++earlier) {
-        if (std::ranges::equal(notes, gathered[earlier].notes)) return &row.hits[earlier].pages;
+        if (std::ranges::equal(notes, gathered[earlier].storedNotes())) return &row.hits[earlier].pages;
     }
     return nullptr;
 }
@@ -114,14 +157,8 @@ void TriggerRow::reset() {
 }
 
 ResolvedRhythmPattern resolveRhythmPattern(const RhythmSection& rhythm) {
-    if (rhythm.pattern == "none") return {};
-    if (rhythm.pattern == "custom") {
-        if (!rhythm.customPattern) fail("Custom rhythm pattern is missing");
-        return {rhythm.customPattern->lengthSteps, rhythm.customPattern->events};
-    }
-    const RhythmPatternPreset* preset = findBuiltInRhythmPattern(rhythm.pattern);
-    if (!preset) fail("Trigger rhythm preset could not be resolved");
-    return {preset->lengthSteps, preset->events};
+    const PatternView view = viewRhythmPattern(rhythm);
+    return {view.lengthSteps, std::vector<RhythmEvent>(view.events.begin(), view.events.end())};
 }
 
 std::vector<std::int32_t> selectRhythmPartNotes(std::span<const std::int32_t> voicedNotes, std::string_view part) {
@@ -185,7 +222,7 @@ void compileTriggerRowInto(TriggerRow& row, const ProgressionSlot& slot, std::sp
     compilePages(row.pages, pageCount, voicedNotes, voicedNotes, slot);
     setSpreadContour(row, attack, advanced);
 
-    const ResolvedRhythmPattern pattern = resolveRhythmPattern(rhythm);
+    const PatternView pattern = viewRhythmPattern(rhythm);
     row.cycleLength = pattern.lengthSteps * 0.25;
     if (rhythm.pattern == "none") return;
     // A cycle of no steps has no step to land on (and would divide by zero).
@@ -198,20 +235,21 @@ void compileTriggerRowInto(TriggerRow& row, const ProgressionSlot& slot, std::sp
 
     for (std::size_t i = 0; i < hits.size(); ++i) {
         const GatheredHit& gathered = hits[i];
-        if (gathered.notes.size() > kTriggerNotesPerPage) fail(kPageInvalid);
+        if (gathered.count > kTriggerNotesPerPage) fail(kPageInvalid);
+        const std::span<const std::int32_t> notes = gathered.storedNotes();
         TriggerHit& hit = row.hits[i];
         hit.onset = gathered.onset;
-        hit.noteCount = static_cast<std::uint8_t>(gathered.notes.size());
+        hit.noteCount = static_cast<std::uint8_t>(notes.size());
         hit.pageCount = row.pageCount;
-        for (std::size_t k = 0; k < gathered.notes.size(); ++k) {
+        for (std::size_t k = 0; k < notes.size(); ++k) {
             hit.pitches[k] = pitchByte(gathered.notes[k]);
             hit.lengths[k] = gathered.lengths[k];
             hit.velocityFactors[k] = gathered.factors[k];
         }
-        if (const auto* computed = findComputedPages(row, i, gathered.notes, voicedNotes, hits)) {
+        if (const auto* computed = findComputedPages(row, i, notes, voicedNotes, hits)) {
             std::memcpy(static_cast<void*>(hit.pages.data()), computed->data(), pageCount * sizeof(TriggerPage));
         } else {
-            compilePages(hit.pages, pageCount, gathered.notes, voicedNotes, slot);
+            compilePages(hit.pages, pageCount, notes, voicedNotes, slot);
         }
     }
 }
