@@ -1,0 +1,36 @@
+// The "get_suggestions" request: ranked chords that could come next, voiced as MIDI notes.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "generation/chord_suggestion.h"
+#include "generation/chord_transition_model.h"
+#include "protocol/bridge_reply.h"
+
+namespace quillex {
+
+// Appends every element that is a chord symbol, or an object whose "symbol"
+// is one; anything else (and a value that is not an array) adds nothing.
+void parsePrevChords(SuggestionContext& context, const nlohmann::json& chords);
+
+// "position" as a number or a text, "append" when absent; any other type
+// raises the JSON library's type error. Nothing depends on its value.
+std::string readSuggestionPosition(const nlohmann::json& request);
+
+// "mergeVariants" as a boolean, `fallback` when absent.
+bool readMergeVariants(const nlohmann::json& request, bool fallback);
+
+// Answers "suggestions_result" from the shared chord-transition model. A
+// field of the wrong JSON type raises the library's type error; a numeral
+// that cannot be derived raises its runtime error.
+BridgeReply handleGetSuggestions(const nlohmann::json& request);
+
+// The same with a given model. `reuseContextTokens` derives the previous and
+// next chords' corpus tokens once for all scores instead of once per score;
+// the replies are the same either way.
+BridgeReply handleGetSuggestions(const nlohmann::json& request, const ChordTransitionModel& model,
+                                 bool reuseContextTokens = true);
+
+}  // namespace quillex
