@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <functional>
 
@@ -12,33 +13,48 @@ namespace quillex {
 
 namespace {
 
-using Tones = std::vector<PitchClass>;
-
 // The tables below name the major triad by the empty quality; chords carry
 // its canonical name "maj".
 std::string_view tableQuality(std::string_view quality) { return quality == "maj" ? std::string_view() : quality; }
+
+// A chord's distinct pitch classes as bits 0..11: membership tests and
+// counts without allocating in the scorer's inner loops.
+using ToneMask = std::uint16_t;
 
 bool isOneOf(std::string_view text, std::initializer_list<std::string_view> options) {
     return std::find(options.begin(), options.end(), text) != options.end();
 }
 
-bool contains(const Tones& tones, PitchClass pc) { return std::find(tones.begin(), tones.end(), pc) != tones.end(); }
+ToneMask toneMask(const Chord& chord) {
+    ToneMask mask = 0;
+    for (const std::int32_t interval : chord.intervals)
+        mask |= ToneMask(1u << transposePitchClass(chord.root, interval));
+    return mask;
+}
 
-bool hasNeighbour(const Tones& tones, PitchClass pc, int distance) {
+int toneCount(ToneMask mask) { return std::popcount(mask); }
+
+bool contains(ToneMask tones, PitchClass pc) { return (tones >> pc) & 1u; }
+
+bool hasNeighbour(ToneMask tones, PitchClass pc, int distance) {
     return contains(tones, transposePitchClass(pc, distance)) || contains(tones, transposePitchClass(pc, -distance));
 }
 
 int mod12(int value) { return reducePitchClass(value); }
 
-int circularDistance(PitchClass a, PitchClass b) {
-    const int d = mod12(int{a} - int{b});
-    return std::min(d, 12 - d);
+int nearestDistance(PitchClass pc, ToneMask tones) {
+    for (int d = 0; d < 6; ++d) {
+        if (hasNeighbour(tones, pc, d)) return d;
+    }
+    return 6;
 }
 
-int nearestDistance(PitchClass pc, const Tones& tones) {
-    int best = 6;
-    for (const PitchClass other : tones) best = std::min(best, circularDistance(pc, other));
-    return best;
+// Calls `visit` for each pitch class of the mask.
+template <typename Visit>
+void forEachTone(ToneMask mask, Visit visit) {
+    for (PitchClass pc = 0; pc < 12; ++pc) {
+        if (contains(mask, pc)) visit(pc);
+    }
 }
 
 bool hasInterval(const Chord& chord, std::int32_t interval) {
@@ -72,7 +88,7 @@ bool aimsAtNextChord(const ChordSuggestion& s, const SuggestionContext& context)
 }
 
 double sizeDistance(const Chord& chord, const SuggestionContext& context) {
-    return std::abs(static_cast<double>(uniquePitchClasses(chord).size()) - contextChordSize(context));
+    return std::abs(static_cast<double>(toneCount(toneMask(chord))) - contextChordSize(context));
 }
 
 // Near, close or far from the context size: the two rewards and the slope and cap of the penalty.
@@ -195,8 +211,14 @@ double classRelation(int mine, int neighbour, double weight) {
 double corpusSizeAdjustment(const ChordSuggestion& s, const SuggestionContext& context) {
     double total = 0.0;
     std::size_t count = 0;
-    for (const Chord& chord : context.prevChords) total += static_cast<double>(chord.intervals.size()), ++count;
-    if (context.nextChord) total += static_cast<double>(context.nextChord->intervals.size()), ++count;
+    for (const Chord& chord : context.prevChords) {
+        total += static_cast<double>(chord.intervals.size());
+        ++count;
+    }
+    if (context.nextChord) {
+        total += static_cast<double>(context.nextChord->intervals.size());
+        ++count;
+    }
     const double mean = count == 0 ? 4.0 : total / static_cast<double>(count);
     const double d = static_cast<double>(s.chord.intervals.size()) - mean;
     if (std::abs(d) <= 0.5) return 0.02;
@@ -216,10 +238,10 @@ std::optional<ContextCorpusTokens> deriveContextCorpusTokens(const SuggestionCon
 }
 
 std::vector<PitchClass> uniquePitchClasses(const Chord& chord) {
-    Tones tones;
+    std::vector<PitchClass> tones;
     for (const std::int32_t interval : chord.intervals) {
         const PitchClass pc = transposePitchClass(chord.root, interval);
-        if (!contains(tones, pc)) tones.push_back(pc);
+        if (std::find(tones.begin(), tones.end(), pc) == tones.end()) tones.push_back(pc);
     }
     return tones;
 }
@@ -228,11 +250,11 @@ double contextChordSize(const SuggestionContext& context) {
     double total = 0.0;
     std::size_t count = 0;
     for (const Chord& chord : context.prevChords) {
-        total += static_cast<double>(uniquePitchClasses(chord).size());
+        total += toneCount(toneMask(chord));
         ++count;
     }
     if (context.nextChord) {
-        total += static_cast<double>(uniquePitchClasses(*context.nextChord).size());
+        total += toneCount(toneMask(*context.nextChord));
         ++count;
     }
     return count == 0 ? 4.0 : total / static_cast<double>(count);
@@ -292,8 +314,8 @@ double rootMotionWeight(int interval) {
 }
 
 double guideToneLeading(const Chord& from, const Chord& to) {
-    const Tones a = chordPitchClasses(from);
-    const Tones b = chordPitchClasses(to);
+    const std::vector<PitchClass> a = chordPitchClasses(from);
+    const ToneMask b = toneMask(to);
     const auto common = std::count_if(a.begin(), a.end(), [&](PitchClass pc) { return contains(b, pc); });
     const std::size_t smaller = std::min(from.intervals.size(), to.intervals.size());
     if (smaller > 0 && static_cast<double>(common) / static_cast<double>(smaller) > 0.75) return 0.0;
@@ -423,27 +445,26 @@ double tensionLoad(const ChordSuggestion& suggestion, const SuggestionContext& c
 
 double neighbourMotion(const Chord& from, const Chord& to, double commonWeight, double semitoneWeight,
                        double wholeToneWeight) {
-    const Tones a = uniquePitchClasses(from);
-    const Tones b = uniquePitchClasses(to);
-    if (a.empty() || b.empty()) return 0.0;
+    const ToneMask a = toneMask(from);
+    const ToneMask b = toneMask(to);
+    if (a == 0 || b == 0) return 0.0;
     int common = 0;
     int semitone = 0;
     int whole = 0;
-    for (const PitchClass pc : a) {
+    forEachTone(a, [&](PitchClass pc) {
         common += contains(b, pc) ? 1 : 0;
         semitone += hasNeighbour(b, pc, 1) ? 1 : 0;
         whole += hasNeighbour(b, pc, 2) ? 1 : 0;
-    }
+    });
     const double r = (common * commonWeight + semitone * semitoneWeight + whole * wholeToneWeight) *
-                     std::min(4.0 / static_cast<double>(a.size()), 1.0) *
-                     std::min(4.0 / static_cast<double>(b.size()), 1.0);
+                     std::min(4.0 / toneCount(a), 1.0) * std::min(4.0 / toneCount(b), 1.0);
     return std::min(r, 0.08);
 }
 
 double dominantResolution(const ChordSuggestion& suggestion, const SuggestionContext& context) {
     if (!isDominantKind(suggestion) || !aimsAtNextChord(suggestion, context)) return 0.0;
     const Chord& next = *context.nextChord;
-    const Tones nextTones = uniquePitchClasses(next);
+    const ToneMask nextTones = toneMask(next);
     const std::optional<PitchClass> third = toneAt(suggestion.chord, 4);
     const std::optional<PitchClass> seventh = toneAt(suggestion.chord, 10);
     std::optional<PitchClass> nextThird = toneAt(next, 3);
@@ -479,7 +500,7 @@ double tensionFit(const ChordSuggestion& suggestion, const SuggestionContext& co
     if (!isDominantKind(suggestion) || !aimsAtNextChord(suggestion, context)) return 0.0;
     const std::vector<std::int32_t> tensions = chordTensions(suggestion.chord);
     if (tensions.empty()) return 0.0;
-    const Tones nextTones = uniquePitchClasses(*context.nextChord);
+    const ToneMask nextTones = toneMask(*context.nextChord);
     const int targetClass = qualityClass(suggestion.targetQuality);
     const bool tritone = suggestion.kind == SuggestionKind::TritoneSubstitute;
 
@@ -512,25 +533,25 @@ double tensionFit(const ChordSuggestion& suggestion, const SuggestionContext& co
 
 double passingResolution(const ChordSuggestion& suggestion, const SuggestionContext& context) {
     if (!isPassingKind(suggestion) || !aimsAtNextChord(suggestion, context)) return 0.0;
-    const Tones tones = uniquePitchClasses(suggestion.chord);
-    const Tones nextTones = uniquePitchClasses(*context.nextChord);
-    if (tones.empty() || nextTones.empty()) return 0.0;
+    const ToneMask tones = toneMask(suggestion.chord);
+    const ToneMask nextTones = toneMask(*context.nextChord);
+    if (tones == 0 || nextTones == 0) return 0.0;
     int common = 0;
     int semitone = 0;
     int neither = 0;
-    for (const PitchClass pc : tones) {
+    forEachTone(tones, [&](PitchClass pc) {
         const bool isCommon = contains(nextTones, pc);
         const bool isNeighbour = hasNeighbour(nextTones, pc, 1);
         common += isCommon ? 1 : 0;
         semitone += isNeighbour ? 1 : 0;
         neither += !isCommon && !isNeighbour ? 1 : 0;
-    }
+    });
     double r = 0.006 * std::min(common, 2) + 0.018 * semitone - 0.006 * neither;
     const int step = suggestion.kind == SuggestionKind::PassingFromBelow
                          ? mod12(int{*suggestion.target} - int{suggestion.chord.root})
                          : mod12(int{suggestion.chord.root} - int{*suggestion.target});
     if (step == 1) r += 0.014;
-    return std::clamp(std::min(3.5 / static_cast<double>(tones.size()), 1.0) * r, -0.025, 0.08);
+    return std::clamp(std::min(3.5 / toneCount(tones), 1.0) * r, -0.025, 0.08);
 }
 
 double borrowedChordTerm(const ChordSuggestion& suggestion, const SuggestionContext& context) {
@@ -551,14 +572,13 @@ double borrowedChordTerm(const ChordSuggestion& suggestion, const SuggestionCont
 }
 
 double nearestToneSmoothness(const Chord& from, const Chord& to, double weight) {
-    const Tones a = uniquePitchClasses(from);
-    const Tones b = uniquePitchClasses(to);
-    if (a.empty() || b.empty()) return 0.0;
+    const ToneMask a = toneMask(from);
+    const ToneMask b = toneMask(to);
+    if (a == 0 || b == 0) return 0.0;
     double total = 0.0;
-    for (const PitchClass pc : a) total += nearestDistance(pc, b);
-    const double mean = total / static_cast<double>(a.size());
-    const double sizePenalty =
-        std::min(std::abs(static_cast<double>(a.size()) - static_cast<double>(b.size())) * 0.08, 0.35);
+    forEachTone(a, [&](PitchClass pc) { total += nearestDistance(pc, b); });
+    const double mean = total / toneCount(a);
+    const double sizePenalty = std::min(std::abs(toneCount(a) - toneCount(b)) * 0.08, 0.35);
     double factor = 0.0;
     if (mean <= 0.75) {
         factor = weight;
@@ -599,12 +619,12 @@ double mediantTerm(const ChordSuggestion& suggestion, const SuggestionContext& c
 }
 
 double sharedToneWeight(const Chord& from, const Chord& to, double weight, double cap) {
-    const Tones a = uniquePitchClasses(from);
-    const Tones b = uniquePitchClasses(to);
-    if (a.empty() || b.empty()) return 0.0;
-    const auto shared = std::count_if(a.begin(), a.end(), [&](PitchClass pc) { return contains(b, pc); });
-    const double larger = static_cast<double>(std::max(a.size(), b.size()));
-    return std::min(std::min(4.0 / larger, 1.0) * static_cast<double>(shared) * weight, cap);
+    const ToneMask a = toneMask(from);
+    const ToneMask b = toneMask(to);
+    if (a == 0 || b == 0) return 0.0;
+    const int shared = toneCount(ToneMask(a & b));
+    const double larger = std::max(toneCount(a), toneCount(b));
+    return std::min(std::min(4.0 / larger, 1.0) * shared * weight, cap);
 }
 
 double scoreSuggestion(const ChordSuggestion& s, const SuggestionContext& context, const ChordTransitionModel& model,
@@ -662,7 +682,7 @@ double scoreSuggestion(const ChordSuggestion& s, const SuggestionContext& contex
     sum += passingResolution(s, context);
     if (s.category == kDiminishedApproachCategory) {
         const double z = contextChordSize(context);
-        const std::size_t n = uniquePitchClasses(s.chord).size();
+        const int n = toneCount(toneMask(s.chord));
         if (z <= 3.25) {
             sum += n > 3 ? -0.025 : 0.035;
         } else if (z >= 4.0) {
@@ -701,7 +721,7 @@ std::vector<ChordSuggestion> mergeSuggestionVariants(std::vector<ChordSuggestion
     };
     std::vector<bool> removed(list.size(), false);
     for (std::size_t i = 0; i < list.size(); ++i) {
-        if (removed[i]) continue;
+        if (removed[i] || !mergeable(list[i].category)) continue;
         for (std::size_t j = i + 1; j < list.size(); ++j) {
             if (removed[j]) continue;
             const Chord& a = list[i].chord;
