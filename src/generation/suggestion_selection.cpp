@@ -46,6 +46,7 @@ void dropWorseApproaches(const std::vector<ChordSuggestion>& list, std::vector<b
 
 std::vector<ChordSuggestion> keepUnmarked(std::vector<ChordSuggestion>& list, const std::vector<bool>& dropped) {
     std::vector<ChordSuggestion> kept;
+    kept.reserve(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (!dropped[i]) kept.push_back(std::move(list[i]));
     }
@@ -107,6 +108,18 @@ std::vector<ChordSuggestion> shuffleSelection(std::vector<ChordSuggestion> list,
     std::move(chromatic.begin(), chromatic.end(), std::back_inserter(result));
     std::move(tail.begin(), tail.end(), std::back_inserter(result));
     return result;
+}
+
+// Highest score first, equal scores in list order; the records move once.
+std::vector<ChordSuggestion> sortedByScore(std::vector<ChordSuggestion> list) {
+    std::vector<std::size_t> order(list.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return list[a].score > list[b].score; });
+    std::vector<ChordSuggestion> sorted;
+    sorted.reserve(list.size());
+    for (const std::size_t i : order) sorted.push_back(std::move(list[i]));
+    return sorted;
 }
 
 }  // namespace
@@ -221,8 +234,7 @@ std::vector<ChordSuggestion> selectSuggestions(std::vector<ChordSuggestion> list
                    classifyQualityFamily(ChordQuality{s.chord.quality, s.chord.intervals}) == previousFamily;
         });
     }
-    std::stable_sort(list.begin(), list.end(),
-                     [](const ChordSuggestion& a, const ChordSuggestion& b) { return a.score > b.score; });
+    list = sortedByScore(std::move(list));
     if (context.shuffleMode) {
         list = shuffleSelection(std::move(list), mergeVariants, shuffleSeed);
     } else if (mergeVariants) {

@@ -148,6 +148,7 @@ BridgeReply handleGetSuggestions(const json& request, const ChordTransitionModel
     }
 
     std::vector<ChordSuggestion> candidates;
+    candidates.reserve(512);
     const auto add = [&](std::vector<ChordSuggestion> list) {
         std::move(list.begin(), list.end(), std::back_inserter(candidates));
     };
