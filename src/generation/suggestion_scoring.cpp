@@ -338,7 +338,12 @@ double corpusTransitionScore(const ChordSuggestion& suggestion, const Suggestion
                              const ChordTransitionModel& model, const ContextCorpusTokens* tokens) {
     if (!model.hasPairWeights() || context.prevChords.empty()) return 0.0;
     const KeyContext key = context.keyContext();
-    const std::string s = deriveCorpusRomanBassDegree(suggestion.chord, key);
+    // With the context tokens at hand, a bass-less chord shown as spelled
+    // reuses its numeral, which was derived from that very symbol.
+    const bool reuseNumeral = tokens && !suggestion.chord.bass && !suggestion.roman.empty() &&
+                              suggestion.chord.symbol == suggestion.spelledSymbol;
+    const std::string s =
+        reuseNumeral ? romanWithoutBass(suggestion.roman) : deriveCorpusRomanBassDegree(suggestion.chord, key);
     const std::string p = tokens ? tokens->previous : deriveCorpusRomanBassDegree(context.prevChords.back(), key);
     const std::string plainP = romanWithoutBass(p);
     const std::string plainS = romanWithoutBass(s);
