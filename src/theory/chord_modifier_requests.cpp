@@ -2,6 +2,7 @@
 #include "theory/chord_modifier_requests.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <vector>
@@ -34,11 +35,29 @@ json idArray(const std::vector<std::string>& ids) {
     return array;
 }
 
-json describeModifiers(const Chord& chord, const json& request) {
-    std::vector<std::string> callerIds;
-    if (request.contains("selected") && request.at("selected").is_array()) {
-        for (const json& element : request.at("selected")) callerIds.push_back(element.get<std::string>());
+// The page's selection as a set of the 24 modifiers, read in one pass so a
+// request's work stays bounded however long its list: a repeated id counts
+// once, an id outside the table adds nothing, and the ids come back in table
+// order. An element that is not a string raises the library's type error.
+std::vector<std::string> readSelectedIds(const json& request) {
+    std::uint32_t chosen = 0;
+    const auto it = request.find("selected");
+    if (it != request.end() && it->is_array()) {
+        for (const json& element : *it) {
+            if (!element.is_string()) (void)element.get<std::string>();
+            const std::int32_t index = modifierIndex(element.get_ref<const std::string&>());
+            if (index != kUnknownModifierIndex) chosen |= std::uint32_t{1} << index;
+        }
     }
+    std::vector<std::string> ids;
+    for (std::size_t i = 0; i < kModifierCount; ++i) {
+        if ((chosen >> i) & 1u) ids.emplace_back(modifierDefinitions()[i].id);
+    }
+    return ids;
+}
+
+json describeModifiers(const Chord& chord, const json& request) {
+    const std::vector<std::string> callerIds = readSelectedIds(request);
     const ChordModifierState state = describeChordModifiers(chord, callerIds);
 
     json modifiers = json::array();

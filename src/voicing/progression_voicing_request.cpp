@@ -169,6 +169,15 @@ struct LeadSlot {
 
 BridgeReply voiceWithLeading(const json& slots, const KeyContext& key, bool simplify, std::int32_t semitones,
                              bool allowBassChanges, bool includeDebug, VoicerPort* port, const Echoes& echoes) {
+    if (slots.size() > kMaxVoiceLedSlots) {
+        const std::string message = "auto_voice_lead supports at most " + std::to_string(kMaxVoiceLedSlots) + " slots";
+        json payload = {{"error", message},
+                        {"message", message},
+                        {"code", "auto_voice_lead_too_many_slots"},
+                        {"voicings", json::array()}};
+        echoes.attachAll(payload);
+        return error(std::move(payload));
+    }
     std::vector<LeadSlot> read;
     read.reserve(slots.size());
     for (const json& slot : slots) {

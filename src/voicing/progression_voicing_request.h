@@ -1,6 +1,7 @@
 // The "generate_progression" request: every slot of a progression voiced, with or without voice leading.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +15,12 @@
 #include "voicing/voicing_style.h"
 
 namespace quillex {
+
+// Most slots one voice-led request may hold. The search costs up to a few
+// milliseconds a slot on the host's main thread, so the bound keeps one
+// request to a few seconds at worst while staying eight times above the 128
+// slots a document can hold; longer voice-led progressions are refused.
+inline constexpr std::size_t kMaxVoiceLedSlots = 1024;
 
 // Answers "progression_voicings" or "progression_error"; the port (or, with
 // none, this thread's cache state) serves the voice leading.

@@ -40,6 +40,29 @@ TEST(AvailableModifiersRequest, ErrorRepliesEchoTheRequestId) {
     EXPECT_THROW(handleGetAvailableModifiers(json{{"chord", 1}}), json::type_error);
 }
 
+// The selection is a set: order, repeats and unknown ids do not change the
+// answer, so a list of any length costs one pass.
+TEST(AvailableModifiersRequest, SelectionIsReadAsASet) {
+    const json base = {{"chord", "Cm7"}, {"voicingStyle", "split"}};
+    json plain = base;
+    plain["selected"] = {"third-minor", "seventh-flat7"};
+    const json expected = available(plain);
+    json reordered = base;
+    reordered["selected"] = {"seventh-flat7", "bogus", "third-minor"};
+    EXPECT_EQ(available(reordered), expected);
+    json huge = base;
+    huge["selected"] = json::array();
+    for (int i = 0; i < 100000; ++i)
+        huge["selected"].push_back(i % 3 == 0 ? "third-minor" : i % 3 == 1 ? "x" : "seventh-flat7");
+    EXPECT_EQ(available(huge), expected);
+    // Nothing known selected: the chord's own modifiers stand in, as for an empty list.
+    json unknown = base;
+    unknown["selected"] = {"bogus"};
+    json empty = base;
+    empty["selected"] = json::array();
+    EXPECT_EQ(available(unknown), available(empty));
+}
+
 TEST(AvailableModifiersRequest, ListsEveryModifierAndTheChordsOwnState) {
     const json payload = available(json{{"chord", "C/E"}, {"voicingStyle", "closed"}});
     ASSERT_EQ(payload["modifiers"].size(), 24u);

@@ -151,6 +151,28 @@ TEST(ProgressionRequest, SlotParseFailuresInEachMode) {
                                    {"fingerprint", "f"}}));
 }
 
+TEST(ProgressionRequest, VoiceLeadingRefusesMoreSlotsThanItsBound) {
+    const json slot = {{"chord", "C"}, {"style", "closed"}};
+    json r = request(json::array(), true);
+    r["request_id"] = "r";
+    for (std::size_t i = 0; i < kMaxVoiceLedSlots; ++i) r["slots"].push_back(slot);
+    BridgeReply reply = handleGenerateProgression(r);
+    ASSERT_EQ(reply.type, "progression_voicings");
+    EXPECT_EQ(reply.payload["voicings"].size(), kMaxVoiceLedSlots);
+
+    r["slots"].push_back(slot);
+    reply = handleGenerateProgression(r);
+    EXPECT_EQ(reply.type, "progression_error");
+    EXPECT_EQ(reply.payload, (json{{"error", "auto_voice_lead supports at most 1024 slots"},
+                                   {"message", "auto_voice_lead supports at most 1024 slots"},
+                                   {"code", "auto_voice_lead_too_many_slots"},
+                                   {"voicings", json::array()},
+                                   {"request_id", "r"}}));
+    // Each slot voiced on its own costs little: no bound there.
+    r["auto_voice_lead"] = false;
+    EXPECT_EQ(handleGenerateProgression(r).payload["voicings"].size(), kMaxVoiceLedSlots + 1);
+}
+
 TEST(ProgressionRequest, EchoRulesForNonTextValues) {
     json r = request(json::array());
     r["request_id"] = 5;
