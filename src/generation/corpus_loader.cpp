@@ -2,10 +2,11 @@
 #include "generation/corpus_loader.h"
 
 #include <exception>
-#include <fstream>
 #include <mutex>
+#include <utility>
 
 #include "platform/module_path.h"
+#include "platform/regular_file_read.h"
 
 namespace quillex {
 namespace {
@@ -85,14 +86,13 @@ CorpusInitStatus loadRequiredCorpora(const std::string& directory, ProgressionCo
 }
 
 bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return false;
-    const std::streamoff size = in.tellg();
-    if (size <= 0) return false;
-    in.seekg(0, std::ios::beg);
-    bytes.resize(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
-    return !in.fail() && !in.bad();
+    // Only a regular file within the bound is read, so a folder, FIFO or
+    // device in a corpus's place turns off that corpus alone instead of
+    // blocking the load or sizing a buffer from a meaningless end position.
+    std::optional<std::vector<std::uint8_t>> read = platform::readRegularFile(path, kMaxCorpusFileBytes);
+    if (!read || read->empty()) return false;
+    bytes = std::move(*read);
+    return true;
 }
 
 CorpusInitStatus makeCorpusInitStatus(bool suggestionsReady, bool progressionsReady) {

@@ -42,7 +42,10 @@ CorpusInitStatus loadRequiredCorpora(const std::string& directory);
 // The same into the given models.
 CorpusInitStatus loadRequiredCorpora(const std::string& directory, ProgressionCorpus& corpus,
                                      ChordTransitionModel& model);
-// A whole file; an empty or unopenable file fails.
+// Largest corpus file read: far above the two shipped files (about 150 KB each).
+inline constexpr std::size_t kMaxCorpusFileBytes = std::size_t{64} << 20;
+// A whole regular file of at most kMaxCorpusFileBytes; an empty, unopenable,
+// unreadable or longer file fails, and so does anything that is not a regular file.
 bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 CorpusInitStatus makeCorpusInitStatus(bool suggestionsReady, bool progressionsReady);
 // Loads a "cc.bin" image into the shared model.

@@ -6,7 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "generation/chord_transition_writer.h"
 #include "generation/progression_corpus_writer.h"
@@ -104,6 +107,50 @@ TEST(CorpusLoading, SwappedFilesFailOnTheirMagic) {
     ProgressionCorpus corpus;
     ChordTransitionModel model;
     EXPECT_EQ(loadRequiredCorpora(folder.path(), corpus, model), makeCorpusInitStatus(false, false));
+}
+
+// A folder, a FIFO with no writer, a link that never resolves and a file its
+// reader may not open, each in one corpus's place: that corpus is off, the
+// other loads, and nothing blocks or throws.
+TEST(CorpusLoading, NonFilesInACorpusPlaceTurnOffThatCorpusAlone) {
+    struct Replacement {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        bool unreadable;  // false where the reader can open it anyway (root ignores permissions)
+    };
+    const bool root = ::geteuid() == 0;
+    const std::vector<Replacement> replacements = {
+        {"folder", [](const std::string& path) { fs::create_directory(path); }, true},
+        {"fifo", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, true},
+        {"loop", [](const std::string& path) { fs::create_symlink(path, path); }, true},
+        {"no-permission",
+         [](const std::string& path) {
+             std::ofstream(path) << "unreadable";
+             fs::permissions(path, fs::perms::none);
+         },
+         !root},
+    };
+    for (const Replacement& replacement : replacements) {
+        for (const bool replaceTransitions : {true, false}) {
+            FixtureFolder folder(std::string("odd-") + replacement.name);
+            const std::string odd = replaceTransitions ? "cc.bin" : "pc.bin";
+            if (replaceTransitions) {
+                folder.write("pc.bin", validProgressionFile());
+            } else {
+                folder.write("cc.bin", validTransitionFile());
+            }
+            replacement.make(folder.path() + "/" + odd);
+            std::vector<std::uint8_t> bytes;
+            if (replacement.unreadable) {
+                EXPECT_FALSE(readWholeFile(folder.path() + "/" + odd, bytes));
+            }
+            ProgressionCorpus corpus;
+            ChordTransitionModel model;
+            const CorpusInitStatus status = loadRequiredCorpora(folder.path(), corpus, model);
+            EXPECT_EQ(status, makeCorpusInitStatus(!replaceTransitions, replaceTransitions))
+                << replacement.name << " as " << odd;
+        }
+    }
 }
 
 TEST(CorpusModulePath, SeparatorsOfBothKinds) {
