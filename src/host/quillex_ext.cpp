@@ -13,6 +13,7 @@
 #include "host/utf8_repair.h"
 #include "protocol/diagnostic_trace.h"
 #include "protocol/json_text.h"
+#include "storage/user_settings_store.h"
 
 namespace quillex {
 
@@ -75,6 +76,11 @@ const std::array<const char*, 31>& quillex_ext::message_names() {
 
 quillex_ext::quillex_ext(const atoms&) {
     ensureCorporaInitialized();
+    {
+        // The worker may only arm the delivery queue; the install runs on the main thread.
+        std::lock_guard lock(compileMailbox->mutex);
+        compileMailbox->deliver = [this] { deliveryQueue.set(); };
+    }
     resetDiagnosticTrace();
 }
 
@@ -87,6 +93,13 @@ quillex_ext::~quillex_ext() {
         dragPollTimer.stop();
         geometryTimer.stop();
         bridgeResponses.clear();
+        cancelTriggerCompile();
+        {
+            std::lock_guard lock(compileMailbox->mutex);
+            compileMailbox->deliver = nullptr;
+            compileMailbox->pendingTable.reset();
+            compileMailbox->hasResult = false;
+        }
         deliveryQueue.unset();
     } catch (const std::exception& e) {
         error(std::string("teardown: ") + e.what());
@@ -179,15 +192,76 @@ void quillex_ext::dispatchRequest(std::string_view requestType, const json& mess
         case RequestKind::ReadClipboard:
         case RequestKind::WriteClipboard:
             return;
+        case RequestKind::GetUserSettings:
+            handleGetUserSettings();
+            return;
+        case RequestKind::SetUserSetting:
+            handleSetUserSetting(payload);
+            return;
         default:
             sendToPage("error",
                        makeRequestErrorPayload(requestType, payload, "Unhandled request type", "unhandled_type"));
     }
 }
 
+// ---- User settings ----------------------------------------------------------
+
+void quillex_ext::storeUserSettings(const std::string& settingsText) {
+    userSettings = parseJsonText(settingsText);
+    userSettingsSection = readUserSettingsSection(*userSettings);
+}
+
+void quillex_ext::handleGetUserSettings() {
+    const UserSettingsResult result = loadUserSettings(settingsPaths, {});
+    if (!result.ok) {
+        sendToPage("host_error", json{{"code", "user_settings_load_error"}, {"error", result.message}});
+        return;
+    }
+    storeUserSettings(result.settingsJson);
+    sendToPage("user_settings", json{{"settings", *userSettings}});
+}
+
+void quillex_ext::handleSetUserSetting(const json& payload) {
+    const std::string transactionId = stringMemberOrEmpty(payload, "transactionId");
+    if (transactionId.empty()) {
+        sendToPage("user_setting_saved", json{{"success", false},
+                                              {"transactionId", ""},
+                                              {"code", "invalid_payload"},
+                                              {"error", "set_user_setting requires a non-empty transactionId"}});
+        return;
+    }
+    auto guard = PersistenceTransactionGuard::acquire(persistenceRegistry, transactionId);
+    if (!guard) {
+        sendToPage("user_setting_saved", json{{"success", false},
+                                              {"transactionId", transactionId},
+                                              {"code", "persistence_transaction_duplicate_pending"},
+                                              {"error", "User settings transaction ID is already pending"}});
+        return;
+    }
+    const std::string key = stringMemberOrEmpty(payload, "key");
+    const auto value = payload.find("value");
+    if (key.empty() || value == payload.end()) throw std::runtime_error("set_user_setting requires key and value");
+    const UserSettingsResult result = writeUserSettings(settingsPaths, key, value->dump());
+    if (!result.ok) throw std::runtime_error(result.message);
+    storeUserSettings(result.settingsJson);
+    if (key == "previewOctave" || key == "gestureKeyswitchOctave" || key == "midiMappings") {
+        sendMidiInputConfig(*userSettings);
+    }
+    if (key == "midiTriggersUseRhythm") compileTriggerProgram();
+    sendToPage("user_setting_saved",
+               json{{"success", true}, {"transactionId", transactionId}, {"settings", *userSettings}});
+}
+
 // ---- MIDI input configuration --------------------------------------------
 
-void quillex_ext::handleMidiInputConfigRequest() { notAvailable("midi_input_config_request"); }
+void quillex_ext::handleMidiInputConfigRequest() {
+    const UserSettingsResult result = loadUserSettings(settingsPaths, {});
+    if (!result.ok) {
+        sendToPage("host_error", json{{"code", "user_settings_load_error"}, {"error", result.message}});
+        return;
+    }
+    sendMidiInputConfig(parseJsonText(result.settingsJson));
+}
 
 void quillex_ext::sendMidiInputConfig(const json& settings) {
     json config;
@@ -294,9 +368,91 @@ void quillex_ext::flushBridgeResponses() {
     if (bridgeResponses.size() > 0) bridgeFlushQueue.set();
 }
 
+// ---- Trigger program --------------------------------------------------------
+
+void quillex_ext::compileTriggerProgram() {
+    // Without a document session there is never a revision to compile.
+    disableTriggerProgram("Trigger project state is unavailable");
+}
+
+void quillex_ext::cancelTriggerCompile() {
+    std::lock_guard lock(compileMailbox->mutex);
+    if (compileMailbox->hasResult) {
+        compileMailbox->pendingError.clear();
+        compileMailbox->pendingTable.reset();
+        compileMailbox->hasResult = false;
+    }
+}
+
+bool quillex_ext::readTriggerSettings(std::string& errorOut) {
+    if (userSettings && userSettingsSection) return true;
+    const UserSettingsResult result = loadUserSettings(settingsPaths, {});
+    if (!result.ok) {
+        errorOut = result.message;
+        return false;
+    }
+    try {
+        userSettings = parseJsonText(result.settingsJson);
+    } catch (const std::exception& e) {
+        errorOut = e.what();
+        return false;
+    }
+    try {
+        userSettingsSection = readUserSettingsSection(*userSettings);
+    } catch (const std::exception& e) {
+        errorOut = e.what();
+        return false;
+    }
+    return true;
+}
+
+void quillex_ext::installEmptyProgram(std::uint64_t generation, const std::string& error) {
+    triggerTable = TriggerRowTable{};
+    triggerTable.schemaVersion = kTriggerProgramSchemaVersion;
+    triggerTable.generation = generation;
+    sendTriggerProgram(error);
+}
+
+void quillex_ext::installTriggerProgram(std::uint64_t generation, const std::string& error) {
+    if (generation == triggerGeneration) installEmptyProgram(generation, error);
+}
+
+void quillex_ext::disableTriggerProgram(const std::string& error) {
+    ++triggerGeneration;
+    cancelTriggerCompile();
+    installEmptyProgram(triggerGeneration, error);
+}
+
+void quillex_ext::sendTriggerProgram(const std::string& error) {
+    emitToBridge("trigger_program", json{{"schemaVersion", triggerTable.schemaVersion},
+                                         {"generation", triggerTable.generation},
+                                         {"enabled", triggerTable.valid},
+                                         {"error", error}});
+}
+
+void quillex_ext::deliverTriggerProgram() {
+    std::unique_ptr<TriggerRowTable> table;
+    std::string error;
+    {
+        std::lock_guard lock(compileMailbox->mutex);
+        if (!compileMailbox->hasResult) return;
+        table = std::move(compileMailbox->pendingTable);
+        error = std::move(compileMailbox->pendingError);
+        compileMailbox->pendingError.clear();
+        compileMailbox->hasResult = false;
+    }
+    if (!table) {
+        installTriggerProgram(triggerGeneration, "Trigger compilation returned no program");
+        return;
+    }
+    if (table->generation != triggerGeneration) return;  // a newer compile has started
+    triggerTable = *table;
+    sendTriggerProgram(error);
+    discardDiagnosticTrace();
+}
+
 // ---- Timer and queue tasks of later features ------------------------------
 
-void quillex_ext::deliverTriggerProgram() {}
 void quillex_ext::flushTriggerResponses() {}
 void quillex_ext::sendSystemWake() {}
 

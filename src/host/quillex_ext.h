@@ -9,12 +9,18 @@
 
 #include <nlohmann/json.hpp>
 
+#include "document/user_settings_section.h"
 #include "host/bridge_response_queue.h"
 #include "host/persistence_transaction_guard.h"
+#include "host/trigger_compile_worker.h"
+#include "performance/trigger_row_table.h"
 #include "platform/lyra/lyra.h"
 #include "protocol/bridge_reply.h"
+#include "storage/user_settings_store.h"
 
 namespace quillex {
+
+using TriggerCompileMailbox = TriggerCompileMailboxOf<TriggerRowTable>;
 
 class quillex_ext : public q37::lyra::object<quillex_ext> {
 public:
@@ -37,12 +43,28 @@ public:
     void enqueueBridgeResponse(bool toBridge, BridgeReply reply);
     void flushBridgeResponses();
 
+    // The live trigger program and its generation (read by the transport and by tests).
+    const TriggerRowTable& liveTriggerTable() const { return triggerTable; }
+    std::uint64_t currentTriggerGeneration() const { return triggerGeneration; }
+
 private:
     void dispatchRequest(std::string_view requestType, const nlohmann::json& message);
     void onAnything(const q37::lyra::atoms& args);
     void onNotify(const q37::lyra::notification& note);
+    void handleGetUserSettings();
+    void handleSetUserSetting(const nlohmann::json& payload);
     void handleMidiInputConfigRequest();
     void sendMidiInputConfig(const nlohmann::json& settings);
+    void storeUserSettings(const std::string& settingsText);
+
+    // Trigger program: compile on the worker, install on the main thread.
+    void compileTriggerProgram();
+    void cancelTriggerCompile();
+    bool readTriggerSettings(std::string& errorOut);
+    void installTriggerProgram(std::uint64_t generation, const std::string& error);
+    void disableTriggerProgram(const std::string& error);
+    void installEmptyProgram(std::uint64_t generation, const std::string& error);
+    void sendTriggerProgram(const std::string& error);
     void deliverTriggerProgram();
     void flushTriggerResponses();
     void sendSystemWake();
@@ -56,9 +78,13 @@ private:
     q37::lyra::inlet input{this, "(anything) messages from jweb"};
     q37::lyra::outlet output{this, "(anything) messages to jweb"};
     q37::lyra::timer systemWakeTimer{this, [this] { sendSystemWake(); }};
+    UserSettingsPaths settingsPaths = userSettingsPaths();
     PersistenceTransactionRegistry persistenceRegistry;
+    TriggerRowTable triggerTable;
     std::optional<nlohmann::json> userSettings;
+    std::shared_ptr<const UserSettingsSection> userSettingsSection;
     std::uint64_t triggerGeneration = 0;
+    std::shared_ptr<TriggerCompileMailbox> compileMailbox = std::make_shared<TriggerCompileMailbox>();
     bool compileStarted = false;
     q37::lyra::queue deliveryQueue{this, [this] { deliverTriggerProgram(); }};
     q37::lyra::timer triggerResponseTimer{this, [this] { flushTriggerResponses(); },

@@ -1,6 +1,8 @@
 // In-process stand-in host for tests: the class registered once, sessions whose output lines are collected.
 #pragma once
 
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,8 +14,24 @@
 
 namespace quillex::testing {
 
+// A scratch data folder for this test process, removed at exit.
+inline const std::string& scratchAppData() {
+    static const std::string folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillex-host-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        ::setenv("APPDATA", pattern.c_str(), 1);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratchAppData(), ignored);
+        });
+        return pattern;
+    }();
+    return folder;
+}
+
 inline t_class* quillexClass() {
     static t_class* cls = [] {
+        scratchAppData();
         vessa_claim_main_thread();
         registerQuillexClass();
         return vessa_class_find("quillex");

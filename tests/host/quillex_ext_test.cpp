@@ -231,3 +231,64 @@ TEST(BridgeQueue, FreeingAnObjectDropsItsWaitingReplies) {
 
 }  // namespace
 }  // namespace quillex
+
+namespace quillex {
+namespace {
+
+using nlohmann::json;
+using testing::HostHarness;
+using testing::splitOutletLine;
+
+TEST(UserSettingsRequests, LoadSaveAndTheNoticesTheyCause) {
+    HostHarness host;
+    auto lines = host.run("get_user_settings {\"request_id\":\"s\"}");
+    ASSERT_EQ(lines.size(), 1u);
+    const json loaded = splitOutletLine(lines[0]).json();
+    EXPECT_EQ(loaded["type"], "user_settings");
+    EXPECT_FALSE(loaded.contains("request_id"));  // the reply carries only the settings
+    EXPECT_EQ(loaded["payload"]["settings"].size(), 24u);
+
+    // An octave change tells the bridge first, then answers the page.
+    ASSERT_EQ(host.run(R"(set_user_setting {"transactionId":"t","key":"previewOctave","value":"-2"})").size(), 2u);
+    // The same ID again after the first save finished is accepted.
+    lines = host.run(R"(set_user_setting {"transactionId":"t","key":"gestureKeyswitchOctave","value":"8"})");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(splitOutletLine(lines[0]).type, "midi_input_config");
+    EXPECT_EQ(splitOutletLine(lines[0]).json()["keyswitchBaseNote"], 120);
+    const json saved = splitOutletLine(lines[1]).json();
+    EXPECT_EQ(saved["payload"]["success"], true);
+    EXPECT_EQ(saved["payload"]["transactionId"], "t");
+    EXPECT_EQ(saved["payload"]["settings"]["gestureKeyswitchOctave"], "8");
+
+    // The request answers the same config, whatever its text.
+    const std::string config = lines[0];
+    for (const char* request :
+         {"midi_input_config_request", "midi_input_config_request {\"x\":1}", "midi_input_config_request not-json"}) {
+        EXPECT_EQ(host.run(request), std::vector<std::string>{config}) << request;
+    }
+    EXPECT_EQ(splitOutletLine(config).json(),
+              (json{{"previewBaseNote", 0}, {"keyswitchBaseNote", 120}, {"mappings", json::object()}}));
+
+    // With no revision to compile, switching rhythm off installs an empty program of a new generation.
+    lines = host.run(R"(set_user_setting {"transactionId":"u","key":"midiTriggersUseRhythm","value":false})");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(
+        lines[0],
+        R"(toBridge trigger_program {"enabled":false,"error":"Trigger project state is unavailable","generation":1,"schemaVersion":6})");
+
+    // Refusals: no transaction ID, no key, a value the contract refuses.
+    const json noId = splitOutletLine(host.run(R"(set_user_setting {"key":"previewOctave","value":"1"})")[0]).json();
+    EXPECT_EQ(noId["payload"], (json{{"success", false},
+                                     {"transactionId", ""},
+                                     {"code", "invalid_payload"},
+                                     {"error", "set_user_setting requires a non-empty transactionId"}}));
+    for (const char* bad : {R"(set_user_setting {"transactionId":"v","value":1})",
+                            R"(set_user_setting {"transactionId":"v","key":"previewOctave","value":"99"})"}) {
+        const json refused = splitOutletLine(host.run(bad)[0]).json();
+        EXPECT_EQ(refused["payload"]["code"], "invalid_payload") << bad;
+        EXPECT_EQ(refused["payload"]["requested_type"], "set_user_setting") << bad;
+    }
+}
+
+}  // namespace
+}  // namespace quillex
