@@ -126,9 +126,18 @@ TEST_F(SettingsCrash, KilledAtRandomMomentsTheFileHoldsTheLastOrTheInFlightTake)
         std::int64_t ready = 0;
         ASSERT_TRUE(readAck(writer.acks, ready));
         ASSERT_EQ(ready, -1);
+        // Every fourth round lets one write finish first, so kills also land
+        // between later writes however slow the disk is.
+        std::optional<std::int64_t> firstAck;
+        if (round % 4 == 3) {
+            std::int64_t value = 0;
+            ASSERT_TRUE(readAck(writer.acks, value));
+            firstAck = value;
+        }
         std::this_thread::sleep_for(std::chrono::microseconds(delayMicros(rng)));
         int status = 0;
-        const std::optional<std::int64_t> acked = stopWriter(writer, status);
+        std::optional<std::int64_t> acked = stopWriter(writer, status);
+        if (!acked) acked = firstAck;
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own in round " << round;
 
         if (acked) ++roundsWithAcks;
@@ -141,8 +150,7 @@ TEST_F(SettingsCrash, KilledAtRandomMomentsTheFileHoldsTheLastOrTheInFlightTake)
         expectedBefore = stored;
         next = inFlight + 1;
     }
-    // The kills must land among the writes, not all before the first one.
-    EXPECT_GT(roundsWithAcks, 0);
+    EXPECT_GE(roundsWithAcks, kRandomKills / 4);
     RecordProperty("roundsWithAcks", roundsWithAcks);
     RecordProperty("roundsLeavingTemporary", roundsLeavingTemporary);
 }
