@@ -16,17 +16,18 @@ namespace quillex::testing {
 
 // A scratch data folder for this test process, removed at exit.
 inline const std::string& scratchAppData() {
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillex-host-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        ::setenv("APPDATA", pattern.c_str(), 1);
+    // Never destroyed: the exit handler that removes the folder still reads it.
+    static const std::string* folder = [] {
+        auto* pattern = new std::string((std::filesystem::temp_directory_path() / "quillex-host-XXXXXX").string());
+        if (::mkdtemp(pattern->data()) == nullptr) std::abort();
+        ::setenv("APPDATA", pattern->c_str(), 1);
         std::atexit([] {
             std::error_code ignored;
             std::filesystem::remove_all(scratchAppData(), ignored);
         });
         return pattern;
     }();
-    return folder;
+    return *folder;
 }
 
 inline t_class* quillexClass() {
