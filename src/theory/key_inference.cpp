@@ -125,7 +125,8 @@ std::vector<ChordFacts> chordFacts(const std::vector<WeightedChord>& chords) {
         f.cls = qualityFunctionClass(chord.quality);
         f.majorSeventh = isMajorSeventhQuality(chord.quality);
         f.melodicTonicQuality = isMelodicMinorTonicQuality(chord.quality);
-        f.weight = chord.weight;
+        // NaN stays NaN: it is not positive, so the chord takes no part.
+        f.weight = chord.weight > kMaxKeyInferenceWeight ? kMaxKeyInferenceWeight : chord.weight;
         for (int keyRoot = 0; keyRoot < 12; ++keyRoot)
             f.relTo[keyRoot] = static_cast<std::int8_t>(reducePitchClass(f.root - keyRoot));
         const std::vector<std::int32_t>& intervals = qualityIntervals(chord.quality);

@@ -20,6 +20,10 @@ struct KeyInferenceChord {
     bool operator==(const KeyInferenceChord&) const = default;
 };
 
+// Largest weight a chord counts with: larger weights (infinity included) count
+// as this, so no sum of weighted terms can overflow and every score stays finite.
+inline constexpr double kMaxKeyInferenceWeight = 1e9;
+
 // Chords of weight 0 or less take no part in the weighted sums, but still
 // count as neighbours and as first or last chord.
 struct WeightedChord {

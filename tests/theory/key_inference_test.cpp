@@ -244,5 +244,32 @@ TEST(InferKeyProperties, NonFiniteWeightsNeverBreakTheRanking) {
     EXPECT_TRUE(std::isfinite(r.score));
 }
 
+// Huge finite weights (and infinite ones) count as the largest weight: every
+// score stays finite, and the answer is the one that weight gives.
+TEST(InferKeyProperties, HugeWeightsKeepEveryScoreFinite) {
+    std::mt19937 rng(5);
+    const double extremes[] = {1e308, -1e308, INFINITY, -INFINITY, NAN, kMaxKeyInferenceWeight, 1.0};
+    for (int round = 0; round < 200; ++round) {
+        std::vector<WeightedChord> list = randomProgression(rng);
+        std::vector<WeightedChord> capped = list;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (rng() % 2 == 0) continue;
+            list[i].weight = extremes[rng() % std::size(extremes)];
+            capped[i].weight = list[i].weight > kMaxKeyInferenceWeight ? kMaxKeyInferenceWeight : list[i].weight;
+        }
+        const KeyInferenceResult r = inferKey(list);
+        ASSERT_TRUE(std::isfinite(r.score));
+        EXPECT_GE(r.confidence, 0.0);
+        EXPECT_LE(r.confidence, 1.0);
+        EXPECT_EQ(r, inferKey(capped));
+        for (int root = 0; root < 12; ++root) {
+            const MusicalKey key{static_cast<PitchClass>(root), static_cast<std::uint8_t>(root % 2),
+                                 kNaturalMinorScale};
+            EXPECT_TRUE(std::isfinite(scoreKeyCandidate(list, key).score));
+            EXPECT_TRUE(std::isfinite(scoreProgressionLikelihood(key, list)));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quillex
