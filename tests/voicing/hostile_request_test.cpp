@@ -1,5 +1,6 @@
-// Every request handler given a member nested 100,000 levels deep answers or refuses, never crashes.
+// Every request handler given hostile members (deep nesting, long glyph runs, huge lists) answers or refuses.
 #include <functional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ namespace {
 
 using nlohmann::json;
 using Handler = std::function<BridgeReply(const json&)>;
+
+constexpr std::size_t kLevelsForFuzz = 100000;
 
 // Built level by level, so neither building nor destroying it recurses.
 json deepValue(std::size_t levels, bool objects) {
@@ -170,6 +173,61 @@ TEST(RequestNesting, EveryMemberOfEveryHandlerTakesDeepNesting) {
         }
     }
     EXPECT_GT(sent, 150u);
+}
+
+// Long texts made of one glyph or parenthesis (and of slashed qualities),
+// lists of many entries and deep values, each dropped into a random member of
+// a random handler's request, and whole requests made of many slots.
+std::vector<json> hostileValues() {
+#ifdef QUILLEX_SANITIZED
+    constexpr std::size_t kLong = 1 << 14;
+#else
+    constexpr std::size_t kLong = 1 << 17;
+#endif
+    std::vector<json> values;
+    for (const std::string unit : {"\u266F", "\u266D", "\u25B3", "(", ")", "/", "6/9/", "#", "b", "[", "\xE2"}) {
+        std::string run;
+        while (run.size() < kLong) run += unit;
+        values.emplace_back("C" + run);
+        values.emplace_back(run);
+        values.push_back(json::array({"C" + run, "V" + run}));
+    }
+    values.emplace_back(json::array());
+    for (const json& element : {json("C"), json("seventh-flat7"), json(60), json(nullptr), json::array()}) {
+        values.emplace_back(json::array());
+        for (std::size_t i = 0; i < kLong / 8; ++i) values.back().push_back(element);
+    }
+    values.push_back(deepValue(kLevelsForFuzz, false));
+    values.push_back(deepValue(kLevelsForFuzz, true));
+    return values;
+}
+
+TEST(HostileRequests, RandomMembersTakeHostileShapes) {
+#ifdef QUILLEX_SANITIZED
+    constexpr int kRounds = 150;
+#else
+    constexpr int kRounds = 600;
+#endif
+    const std::vector<HandlerCase> cases = handlerCases();
+    std::vector<json> values = hostileValues();
+    std::mt19937 rng(13);
+    for (int round = 0; round < kRounds; ++round) {
+        const HandlerCase& c = cases[rng() % cases.size()];
+        std::vector<json::json_pointer> pointers;
+        collectPointers(c.request, json::json_pointer(), pointers);
+        json request = c.request;
+        json& value = values[rng() % values.size()];
+        const json::json_pointer pointer = pointers[rng() % pointers.size()];
+        request[pointer] = std::move(value);
+        try {
+            const BridgeReply reply = c.handler(request);
+            EXPECT_TRUE(reply.payload.is_object()) << c.name << " " << pointer;
+            EXPECT_FALSE(reply.payload.dump().empty());
+        } catch (const std::exception&) {
+            // The library's type errors and the services' own errors: the request boundary answers them.
+        }
+        value = std::move(request[pointer]);
+    }
 }
 
 }  // namespace
