@@ -107,4 +107,13 @@ std::optional<std::int32_t> readInt32Exact(const nlohmann::json& value) { return
 
 std::optional<std::uint32_t> readUint32Exact(const nlohmann::json& value) { return readExact<std::uint32_t>(value); }
 
+std::optional<std::uint64_t> readUint64Integer(const nlohmann::json& value) {
+    if (value.is_number_unsigned()) return value.get<std::uint64_t>();
+    if (value.is_number_integer()) {
+        const auto v = value.get<std::int64_t>();
+        if (v >= 0) return static_cast<std::uint64_t>(v);
+    }
+    return std::nullopt;
+}
+
 }  // namespace quillex

@@ -29,6 +29,10 @@ std::optional<std::uint32_t> readUint32Exact(const nlohmann::json& value);
 // float 2^53. NaN or a value that is not a number is unordered.
 std::partial_ordering compareJsonNumbers(const nlohmann::json& a, const nlohmann::json& b);
 
+// Reads a JSON integer (never a float or a boolean) that is not negative as an
+// unsigned 64-bit value; anything else gives no value.
+std::optional<std::uint64_t> readUint64Integer(const nlohmann::json& value);
+
 // A 64-bit integer clamped to the signed 32-bit range.
 constexpr std::int32_t saturateToInt32(std::int64_t value) {
     constexpr std::int64_t lo = -2147483648LL;

@@ -100,5 +100,16 @@ TEST(CompareJsonNumbers, OrdersExactValuesWhateverTheirForm) {
     EXPECT_EQ(compareJsonNumbers(json(true), json(1)), std::partial_ordering::unordered);
 }
 
+TEST(ReadUint64Integer, TakesOnlyNonNegativeIntegerValues) {
+    EXPECT_EQ(readUint64Integer(json::parse("18446744073709551615")), std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(readUint64Integer(json(0)), 0u);
+    EXPECT_EQ(readUint64Integer(json(7)), 7u);  // a signed value from code, not from text
+    EXPECT_EQ(readUint64Integer(json(-1)), std::nullopt);
+    EXPECT_EQ(readUint64Integer(json::parse("3.0")), std::nullopt);
+    EXPECT_EQ(readUint64Integer(json(true)), std::nullopt);
+    EXPECT_EQ(readUint64Integer(json("3")), std::nullopt);
+    EXPECT_EQ(readUint64Integer(json()), std::nullopt);
+}
+
 }  // namespace
 }  // namespace quillex
