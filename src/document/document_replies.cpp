@@ -49,7 +49,7 @@ json writeVoicingView(const ResolvedDocumentRevision& revision) {
     json labels = json::array();
     json basses = json::array();
     json notes = json::array();
-    for (const auto& voicing : voicingRecords(*revision.voicings)) {
+    for (const auto& voicing : *revision.voicings) {
         inversions.push_back(voicing.maxManualInversions);
         labels.push_back(voicing.noteLabels);
         basses.push_back(slashBassJson(voicing));
@@ -113,12 +113,12 @@ json writeProgressionParseResult(const ProgressionSection* previous, const Progr
 }
 
 json writeVoicingsPatch(const ResolvedVoicings* previous, const ResolvedVoicings& next) {
-    const auto& now = voicingRecords(next);
+    const auto& now = next;
     std::size_t start = 0;
     if (previous == &next) {
         start = now.size();  // shared voicings: nothing to compare
     } else if (previous != nullptr) {
-        const auto& before = voicingRecords(*previous);
+        const auto& before = *previous;
         const auto shorter = std::min(before.size(), now.size());
         while (start < shorter && sameVoicing(before[start], now[start])) ++start;
     }

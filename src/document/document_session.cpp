@@ -30,6 +30,8 @@ void traceResolve(const std::string& transactionId, std::uint64_t revision, cons
 
 }  // namespace
 
+DocumentSession::DocumentSession() : DocumentSession(makePerformanceResolver()) {}
+
 DocumentSession::DocumentSession(std::shared_ptr<RevisionResolver> resolver) : resolver_(std::move(resolver)) {
     if (!resolver_) throw std::invalid_argument("DocumentSession requires a resolver");
 }

@@ -29,6 +29,9 @@ namespace quillex {
 // so lookups and commits never wait for it.
 class DocumentSession {
 public:
+    // Resolves through the performance compiler.
+    DocumentSession();
+    // Resolves through the given resolver (tests use stand-ins).
     explicit DocumentSession(std::shared_ptr<RevisionResolver> resolver);
     DocumentSession(const DocumentSession&) = delete;
     DocumentSession& operator=(const DocumentSession&) = delete;

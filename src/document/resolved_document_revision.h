@@ -6,8 +6,8 @@
 #include <string>
 
 #include "document/project_document.h"
-#include "document/resolved_results.h"
 #include "document/user_settings_section.h"
+#include "performance/performance_plan.h"
 
 namespace quillex {
 

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "document/project_document.h"
-#include "document/resolved_results.h"
 #include "document/user_settings_section.h"
+#include "performance/performance_plan.h"
 #include "voicing/voicer_port.h"
 
 namespace quillex {
@@ -22,5 +22,8 @@ public:
     virtual std::shared_ptr<const ResolvedPerformancePlan> compilePlan(const ProjectDocument& document,
                                                                        const ResolvedVoicings& voicings) = 0;
 };
+
+// The performance compiler's two services, with the caller's voicer port.
+std::shared_ptr<RevisionResolver> makePerformanceResolver();
 
 }  // namespace quillex

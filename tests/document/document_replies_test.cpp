@@ -22,9 +22,7 @@ ResolvedVoicing voicing(std::vector<std::int32_t> notes, std::optional<std::stri
 }
 
 std::shared_ptr<const ResolvedVoicings> voicings(std::vector<ResolvedVoicing> records) {
-    auto all = std::make_shared<ResolvedVoicings>();
-    all->voicings = std::move(records);
-    return all;
+    return std::make_shared<const ResolvedVoicings>(std::move(records));
 }
 
 RevisionPtr revisionOf(const ProjectDocument& document, std::uint64_t number, std::shared_ptr<const ResolvedVoicings> v,

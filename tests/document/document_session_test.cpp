@@ -346,6 +346,7 @@ TEST_F(SessionTest, RefreshKeepsTheNumberAndTheSettlementPair) {
 }
 
 TEST_F(SessionTest, ResolveTraceLinesFollowTheImpact) {
+    resolver->rowsPerSlot = true;
     resetDiagnosticTrace();
     restore("quiet");
     EXPECT_TRUE(diagnosticTraceLines().empty());

@@ -85,7 +85,7 @@ public:
     std::atomic<int> planCalls{0};
     std::optional<std::string> failVoicings;  // set before use, not while a command runs
     std::optional<std::string> failPlan;
-    bool rowsPerSlot = true;
+    bool rowsPerSlot = false;  // rows are large; only the trace tests count them
     // When set, compileVoicings opens `entered` and waits for `release`.
     std::shared_ptr<Gate> entered;
     std::shared_ptr<Gate> release;
@@ -114,7 +114,7 @@ public:
             if (const auto slash = text.find('/'); slash != std::string::npos)
                 voicing.slashBass = text.substr(slash + 1);
             voicing.noteLabels = {text, "3", "5"};
-            voicings->voicings.push_back(std::move(voicing));
+            voicings->push_back(std::move(voicing));
         }
         return voicings;
     }
