@@ -2,6 +2,8 @@
 #include "protocol/json_text.h"
 
 #include <functional>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,49 @@ TEST(ParseJsonText, RefusesNestingPastTheLimitAtTheOffendingBracket) {
             EXPECT_NE(std::string(e.what()).find("nesting deeper than 512 levels"), std::string::npos) << e.what();
         }
     }
+}
+
+// Random texts, some nesting past the limit: within it the library's own
+// outcome, past it (when the library would accept) the nesting refusal.
+TEST(ParseJsonText, FuzzedTextsFollowTheLibraryOrAreRefusedForDepth) {
+#ifdef QUILLEX_SANITIZED
+    constexpr int kRounds = 800;
+#else
+    constexpr int kRounds = 6000;
+#endif
+    const std::vector<std::string> pieces = {"[",  "]",  "{",      "}",    "\"k\":", ",", "0", "-1.5e3",
+                                             "\"", "\\", "\"[{\"", "true", "null",   " ", "x", "\xE2\x99\xAF"};
+    std::mt19937 rng(512);
+    int refused = 0;
+    int accepted = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        std::string text;
+        if (round % 2 == 0) {
+            // One nested value around the limit, sometimes with a piece dropped in.
+            const std::size_t depth = kJsonNestingLimit - 8 + rng() % 16;
+            text = rng() % 2 == 0 ? nested(depth, "[", "0", "]") : nested(depth / 2, "[{\"k\":", "\"]\"", "}]");
+            if (rng() % 3 == 0) text.insert(rng() % text.size(), pieces[rng() % pieces.size()]);
+        } else {
+            const int length = static_cast<int>(rng() % 24);
+            for (int i = 0; i < length; ++i) text += pieces[rng() % pieces.size()];
+        }
+        std::optional<json> library;
+        try {
+            library = json::parse(text);
+        } catch (const json::exception&) {}
+        const std::string ours = outcome([&] { return parseJsonText(text); });
+        if (library && nestsDeeperThan(*library, kJsonNestingLimit)) {
+            EXPECT_NE(ours.find("nesting deeper than 512 levels"), std::string::npos) << ours;
+            ++refused;
+        } else if (library) {
+            EXPECT_EQ(ours, "value " + library->dump());
+            ++accepted;
+        } else {
+            EXPECT_NE(ours.rfind("value ", 0), 0u) << text.substr(0, 80);
+        }
+    }
+    EXPECT_GT(refused, kRounds / 100);
+    EXPECT_GT(accepted, kRounds / 100);
 }
 
 TEST(NestsDeeperThan, CountsArraysAndObjectsAlike) {
