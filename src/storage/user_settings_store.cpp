@@ -27,7 +27,7 @@ constexpr std::array<const char*, 11> kKeyswitchOctaveSearch = {"6", "5", "7", "
 [[noreturn]] void fail(const std::string& message) { throw std::runtime_error(message); }
 
 // Throws the message shared by every step for a path that is not UTF-8, else `message`.
-void failFor(const platform::FileOutcome& outcome, const std::string& message) {
+[[noreturn]] void failFor(const platform::FileOutcome& outcome, const std::string& message) {
     if (outcome.status == platform::FileStatus::invalidPath) fail("User settings path is not valid UTF-8");
     fail(message);
 }
@@ -42,7 +42,8 @@ void install(const std::string& temporaryPath, const std::string& path, bool& re
     if (!outcome.ok()) failFor(outcome, "Could not install user settings file");
 }
 
-// Puts the old text back after a failed install; throws the rollback's own message.
+// Puts the old text back after a failed install, or removes the new file when
+// there was none; only a rollback that fails itself throws, with its own message.
 void rollBack(const std::string& path, bool existed, const std::string& oldText) {
     if (existed) {
         const std::string rollbackPath = path + ".rollback.tmp";
