@@ -50,8 +50,6 @@ std::optional<Chord> readChordMember(const json& request, const char* key) {
 
 KeyInferenceChord inferenceChord(const Chord& chord) { return {chord.root, chord.quality, chord.bass}; }
 
-double roundToHundredths(double score) { return std::round(score * 100.0) / 100.0; }
-
 bool sameSpelling(const Chord& a, const Chord& b) {
     return a.root == b.root && a.quality == b.quality && a.bass == b.bass;
 }
@@ -81,6 +79,8 @@ std::string readSuggestionPosition(const json& request) {
     if (it->is_number()) return it->dump();
     return it->get<std::string>();
 }
+
+double roundSuggestionScore(double score) { return std::round(score * 100.0) / 100.0; }
 
 bool readMergeVariants(const json& request, bool fallback) {
     return readBoolMember(request, "mergeVariants", fallback);
@@ -187,7 +187,7 @@ BridgeReply handleGetSuggestions(const json& request, const ChordTransitionModel
                      {"category", suggestionCategoryName(suggestion.category)},
                      {"label", suggestion.label},
                      {"roman", suggestion.roman},
-                     {"score", roundToHundredths(suggestion.score)},
+                     {"score", roundSuggestionScore(suggestion.score)},
                      {"notes", suggestion.notes},
                      {"colorCategory",
                       classifyQualityFamily(ChordQuality{suggestion.chord.quality, suggestion.chord.intervals})},

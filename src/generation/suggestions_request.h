@@ -19,6 +19,9 @@ void parsePrevChords(SuggestionContext& context, const nlohmann::json& chords);
 // raises the JSON library's type error. Nothing depends on its value.
 std::string readSuggestionPosition(const nlohmann::json& request);
 
+// Half away from zero to two decimals: 0.125 is sent as 0.13.
+double roundSuggestionScore(double score);
+
 // "mergeVariants" as a boolean, `fallback` when absent.
 bool readMergeVariants(const nlohmann::json& request, bool fallback);
 

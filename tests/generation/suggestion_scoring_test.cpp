@@ -357,6 +357,12 @@ TEST(ScoreSuggestion, OneSuggestionOfEachKind) {
         {sug("C#dim7", SuggestionKind::CommonTone, 5), cMajor({"C"}), 0.051},
         {sug("Fm", SuggestionKind::Borrowed, 3, std::nullopt, "minor"), cMajor({"C"}), 0.297},
         {sug("Eb", SuggestionKind::ChromaticMediant, 6), cMajor({"C"}), 0.046 + 0.11 + 0.65 * 0.72 * 0.045},
+        // Only a next chord: 0.65 of the smoothness into it.
+        {sug("Eb", SuggestionKind::ChromaticMediant, 6), cMajor({}, "C"), 0.07 + 0.09 + 0.65 * 0.72 * 0.055},
+        // Aimed at the next chord: 0.32 and 0.34 and every resolution term.
+        {sug("G7", kSec, 2, 0, ""), cMajor({}, "C"), 1.093},
+        // Aimed elsewhere: -0.06 and -0.6 and none of them.
+        {sug("G7", kSec, 2, 2, "m"), cMajor({}, "C"), -0.531},
     };
     for (const Row& row : rows) {
         EXPECT_NEAR(scoreSuggestion(row.suggestion, row.context, none), row.expected, kTolerance)

@@ -137,6 +137,13 @@ TEST_F(SuggestionsRequest, ReplyFlagsSeedEchoScoresAndCurrentChord) {
     EXPECT_FALSE(suggest(request).contains("shuffleSeed"));
 }
 
+TEST(SuggestionScores, RoundHalfAwayFromZeroAndWriteFloats) {
+    EXPECT_EQ(roundSuggestionScore(0.125), 0.13);
+    EXPECT_EQ(roundSuggestionScore(-0.125), -0.13);
+    EXPECT_EQ(roundSuggestionScore(0.3449), 0.34);
+    EXPECT_EQ(json(roundSuggestionScore(1.0)).dump(), "1.0");
+}
+
 TEST_F(SuggestionsRequest, EmptySeedDrawsFromTheRandomDevice) {
     std::uint32_t word = 1;
     platform::setRandomWordSourceForTesting([&] { return word; });
@@ -380,8 +387,8 @@ TEST_F(SuggestionsRequest, FuzzedRequestsAnswerOrRaiseDocumentedErrors) {
                                                   "simplifyAccidentals",
                                                   "request_id"};
     // Half the roots are refused early, so that most rounds stay cheap.
-    static const std::vector<std::string> roots = {"C", "F#", "Bb", "g", "Cb", "E#", "Abb", "H", "", "C\xE2\x99\xAF",
-                                                   "Bx", "1", "\xFF", "c#b"};
+    static const std::vector<std::string> roots = {
+        "C", "F#", "Bb", "g", "Cb", "E#", "Abb", "H", "", "C\xE2\x99\xAF", "Bx", "1", "\xFF", "c#b"};
     std::mt19937 rng(18);
     int answered = 0;
     for (int round = 0; round < kFuzzRounds; ++round) {
