@@ -44,10 +44,11 @@ std::vector<std::string_view> majorBorrowedQualities(bool withSharpEleven, bool 
 class PairClaims {
 public:
     // True the first time the pair is seen.
-    bool claim(std::string_view quality, PitchClass root) { return seen_.emplace(std::string(quality), root).second; }
+    // The quality texts come from the constant lists, so views stay valid.
+    bool claim(std::string_view quality, PitchClass root) { return seen_.emplace(quality, root).second; }
 
 private:
-    std::set<std::pair<std::string, PitchClass>> seen_;
+    std::set<std::pair<std::string_view, PitchClass>> seen_;
 };
 
 struct SuggestionTarget {
@@ -164,11 +165,14 @@ bool isDiatonicSuggestionChord(const Chord& chord, const SuggestionContext& cont
         "11add13", "sus4", "7sus4", "9sus4", "13sus4",   "m7b5", "ø",     "mM7",   "mM9"};
     const std::string_view q = chord.quality;
     if (std::find(kPlainQualities.begin(), kPlainQualities.end(), q) == kPlainQualities.end()) return false;
-    for (int degree = 1; degree <= 7; ++degree) {
-        const DiatonicChord triad = diatonicChordOfDegree(context.key, degree, false);
-        if (triad.root != chord.root) continue;
-        const DiatonicChord seventh = diatonicChordOfDegree(context.key, degree, true);
-        if (matchesDegreeQualities(q, triad.quality, seventh.quality)) return true;
+    // The degree chords of `diatonicChordOfDegree`, read from the tables without copies.
+    const ScaleKind scale = scaleKindOf(context.key);
+    const ScaleIntervals& steps = scaleIntervals(scale);
+    const DiatonicQualityList& triads = diatonicQualityList(scale, DiatonicChordSize::Triad);
+    const DiatonicQualityList& sevenths = diatonicQualityList(scale, DiatonicChordSize::Seventh);
+    for (int degree = 0; degree < 7; ++degree) {
+        if (transposePitchClass(context.key.root, steps[degree]) != chord.root) continue;
+        if (matchesDegreeQualities(q, triads[degree], sevenths[degree])) return true;
     }
     if (!context.key.isMinor() || context.key.isMelodicMinor()) return false;
     for (const PitchClass pc : chordPitchClasses(chord)) {
