@@ -123,6 +123,14 @@ TEST(LockContextTest, ReadsTheSourceKeyAndPlacesChordsByDegree) {
     EXPECT_TRUE(context->slots[0].rest);
     EXPECT_EQ(context->slots[1].rootPlacement, (AlteredDegree{3, 0, true}));
     EXPECT_EQ(context->slots[1].bassPlacement, (AlteredDegree{6, -1, true}));
+    // A quality with a slash of its own: the bass is what follows the last one.
+    const json sixNine{{"lockContext",
+                        {{"sourceKey", {{"root", "C"}, {"mode", "major"}}},
+                         {"slots", {{{"index", 0}, {"type", "chord"}, {"symbol", "C6/9/E"}}}}}}};
+    const std::optional<LockContext> withSlashQuality = parseLockContext(sixNine, error);
+    ASSERT_TRUE(withSlashQuality) << error;
+    EXPECT_EQ(withSlashQuality->slots[0].bassPlacement, (AlteredDegree{2, 0, true}));
+    EXPECT_EQ(chordBassSpellingToken("C6/9/Eb"), "Eb");
     EXPECT_EQ(parseLockContext(json::object(), error), LockContext{});
     EXPECT_EQ(parseLockContext(json::array(), error), LockContext{});
 }
