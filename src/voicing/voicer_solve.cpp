@@ -2,6 +2,7 @@
 #include "voicing/voicer_solve.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <sstream>
@@ -10,6 +11,8 @@
 #include <thread>
 
 #include "protocol/diagnostic_trace.h"
+#include "voicing/move_bound.h"
+#include "voicing/solver_team.h"
 #include "voicing/voicing_candidates.h"
 #include "voicing/voicing_scores.h"
 
@@ -69,6 +72,106 @@ void noteCountRange(const CandidateList& list, std::int64_t& fewest, std::int64_
         fewest = std::min<std::int64_t>(fewest, static_cast<std::int64_t>(v.size()));
         most = std::max<std::int64_t>(most, static_cast<std::int64_t>(v.size()));
     }
+}
+
+// Work (candidates x predecessors summed over the steps) from which a solve
+// shares its steps out, and the least work of a step worth sharing.
+constexpr std::uint64_t kParallelWorkThreshold = 200'000;
+constexpr std::size_t kParallelStepThreshold = 8'192;
+constexpr std::size_t kCandidatesPerChunk = 8;
+// Candidates of one chord from which their own scores are shared out.
+constexpr std::size_t kParallelOwnScoreThreshold = 512;
+constexpr std::size_t kCandidatesPerOwnChunk = 64;
+
+// Whether a solve has enough work to start the team: many candidates to
+// score on their own, or many moves to score (estimated before the cap).
+bool worthSharing(const std::vector<SharedCandidateList>& cands, std::size_t reused, std::size_t beam) {
+    std::uint64_t own = 0;
+    std::uint64_t moves = 0;
+    for (std::size_t i = reused; i < cands.size(); ++i) {
+        own += cands[i]->size();
+        if (i > 0) {
+            moves += std::min(cands[i]->size(), kCandidateCap) *
+                     std::min({cands[i - 1]->size(), kCandidateCap, std::max<std::size_t>(beam, 1)});
+        }
+    }
+    return own >= 2 * kParallelOwnScoreThreshold || moves >= kParallelWorkThreshold;
+}
+
+std::vector<VoicingOutline> outlinesOf(const CandidateList& list) {
+    std::vector<VoicingOutline> outlines(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) outlines[i] = outlineOf(list[i]);
+    return outlines;
+}
+
+// What one step of the search reads; shared read-only by the threads of a step.
+struct MoveStep {
+    const CandidateList& previous;
+    const CandidateList& current;
+    const std::vector<VoicingOutline>& previousOutlines;
+    const std::vector<VoicingOutline>& currentOutlines;
+    const std::vector<double>& previousScore;
+    const std::vector<double>& unary;
+    const std::vector<std::int32_t>& order;
+    const ChordScoreFacts& previousFacts;
+    const ChordScoreFacts& currentFacts;
+    const VoicerOptions& options;
+    const LearnedWeights& weights;
+    MoveBoundWeights boundWeights;
+    double bound;  // of the positive move terms, for the early exit
+    bool truncated;
+};
+
+// True when the move from predecessor q to candidate c, bounded from above
+// with a margin far beyond rounding, scores below `best`: first from the outer
+// notes alone, then from every term the outlines decide.
+bool cannotWin(const MoveStep& step, std::int32_t q, std::size_t c, double base, double baseMagnitude, double best) {
+    const VoicingOutline& previous = step.previousOutlines[static_cast<std::size_t>(q)];
+    const VoicingOutline& next = step.currentOutlines[c];
+    const MoveScoreBound quick = quickMoveBound(previous, next, step.boundWeights);
+    if (base + quick.value + (baseMagnitude + quick.magnitude + 1.0) * 1e-9 < best) return true;
+    const MoveScoreBound move =
+        moveScoreUpperBound(previous, next, step.previousFacts, step.currentFacts, step.options, step.boundWeights);
+    return base + move.value + (baseMagnitude + move.magnitude + 1.0) * 1e-9 < best;
+}
+
+// Best predecessor of each candidate in [begin, end), written to its own
+// entries only, so any split of the range gives the same result. A move whose
+// score bound (with a rounding margin) falls below the best so far cannot
+// win and is not scored. Returns the moves scored.
+std::uint64_t scanMoves(const MoveStep& step, std::size_t begin, std::size_t end, std::vector<double>& score,
+                        std::vector<std::int32_t>& back) {
+    std::uint64_t evaluated = 0;
+    for (std::size_t c = begin; c < end; ++c) {
+        const double u = step.unary[c];
+        const CandidateVoicing& next = step.current[c];
+        double best = kNegativeInfinity;
+        std::int32_t from = -1;
+        for (const std::int32_t q : step.order) {
+            const double previousScore = step.previousScore[q];
+            const double limit = u + step.bound + previousScore;
+            if (step.truncated) {
+                if (best >= limit) break;
+            } else if (best > limit + std::fabs(limit) * 1e-9 + 1e-9) {
+                break;
+            }
+            if (best != kNegativeInfinity &&
+                cannotWin(step, q, c, u + previousScore, std::fabs(u) + std::fabs(previousScore), best)) {
+                continue;
+            }
+            ++evaluated;
+            const double s = u + previousScore +
+                             transitionCost(step.previous[q], next, step.previousFacts, step.currentFacts, step.options,
+                                            step.weights);
+            if (s > best || (!step.truncated && s == best && q < from)) {
+                best = s;
+                from = q;
+            }
+        }
+        score[c] = best;
+        back[c] = from;
+    }
+    return evaluated;
 }
 
 std::string chordLine(std::size_t i, const std::string& symbol, const Chord& chord, const VoicerOptions& o,
@@ -166,12 +269,47 @@ std::vector<CandidateVoicing> voicerSolve(const std::vector<Chord>& chords, cons
     std::vector<ChordScoreFacts> facts(count);
     for (std::size_t i = (r > 0 ? r - 1 : 0); i < count; ++i) facts[i] = chordScoreFacts(chords[i]);
 
+    // A chord that comes back shares its cached candidate list, and its own
+    // scores depend only on that list and the chord's facts: work them out
+    // once per solve.
+    struct OwnScores {
+        SharedCandidateList source;
+        ChordScoreFacts facts;
+        SharedCandidateList kept;
+        std::vector<double> scores;
+    };
+    std::vector<OwnScores> known;
+    SolverTeam team(worthSharing(cands, r, settings.beamWidth) ? solverThreadCount(settings.threads) : 1);
     std::vector<std::vector<double>> unary(count);
     for (std::size_t i = r; i < count; ++i) {
-        const CandidateList& list = *cands[i];
+        const auto same = std::find_if(known.begin(), known.end(), [&](const OwnScores& entry) {
+            return entry.source == cands[i] && entry.facts == facts[i];
+        });
+        if (same != known.end()) {
+            cands[i] = same->kept;
+            unary[i] = same->scores;
+            continue;
+        }
+        const SharedCandidateList source = cands[i];
+        const CandidateList& list = *source;
         std::vector<double>& own = unary[i];
         own.resize(list.size());
-        for (std::size_t c = 0; c < list.size(); ++c) own[c] = voicingCost(list[c], facts[i], options, w, *cache);
+        if (team.size() > 1 && list.size() >= kParallelOwnScoreThreshold) {
+            // Roughness values on the team; the cache then sees the same
+            // lookups and stores, in the same order, as one thread would make.
+            std::vector<double> roughness(list.size());
+            team.forEachChunk(list.size(), kCandidatesPerOwnChunk, [&](std::size_t begin, std::size_t end) {
+                for (std::size_t c = begin; c < end; ++c) roughness[c] = roughnessValue(list[c]);
+            });
+            for (std::size_t c = 0; c < list.size(); ++c) roughness[c] = roughnessCost(list[c], *cache, roughness[c]);
+            team.forEachChunk(list.size(), kCandidatesPerOwnChunk, [&](std::size_t begin, std::size_t end) {
+                for (std::size_t c = begin; c < end; ++c) {
+                    own[c] = voicingCostWithRoughness(list[c], facts[i], options, w, roughness[c]);
+                }
+            });
+        } else {
+            for (std::size_t c = 0; c < list.size(); ++c) own[c] = voicingCost(list[c], facts[i], options, w, *cache);
+        }
         if (list.size() > kCandidateCap) {
             const std::vector<std::int32_t> keep = selectHighestScores(own, kCandidateCap);
             CandidateList capped;
@@ -185,6 +323,7 @@ std::vector<CandidateVoicing> voicerSolve(const std::vector<Chord>& chords, cons
             cands[i] = std::make_shared<const CandidateList>(std::move(capped));
             own = std::move(cappedOwn);
         }
+        known.push_back({source, facts[i], cands[i], own});
     }
     for (const SharedCandidateList& list : cands) stats.cappedCandidates += list->size();
     if (debug) {
@@ -208,44 +347,51 @@ std::vector<CandidateVoicing> voicerSolve(const std::vector<Chord>& chords, cons
     }
 
     const std::size_t beam = std::max<std::size_t>(settings.beamWidth, 1);
+    const std::size_t first = std::max<std::size_t>(r, 1);
     std::vector<std::int32_t> order;
-    for (std::size_t p = std::max<std::size_t>(r, 1); p < count; ++p) {
+    std::vector<VoicingOutline> previousOutlines = outlinesOf(*cands[first - 1]);
+    for (std::size_t p = first; p < count; ++p) {
         const CandidateList& previous = *cands[p - 1];
         const CandidateList& current = *cands[p];
-        const std::vector<double>& previousScore = score[p - 1];
+        std::vector<VoicingOutline> currentOutlines = outlinesOf(current);
         score[p].assign(current.size(), kNegativeInfinity);
         back[p].assign(current.size(), -1);
         const std::size_t m = previous.size();
         const std::size_t k = std::min(m, beam);
-        const bool truncated = k < m;
         // Predecessors best first. Without truncation every predecessor is a
         // candidate and the lowest index wins ties; scanning best first with a
         // strict, rounding-safe exit finds that same predecessor sooner.
-        order = selectHighestScores(previousScore, k);
+        order = selectHighestScores(score[p - 1], k);
         std::int64_t prevFewest = 0, prevMost = 0, curFewest = 0, curMost = 0;
         noteCountRange(previous, prevFewest, prevMost);
         noteCountRange(current, curFewest, curMost);
-        const double bound = transitionBound(w, options, std::max(curMost - prevFewest, prevMost - curFewest));
-        for (std::size_t c = 0; c < current.size(); ++c) {
-            const double u = unary[p][c];
-            double& best = score[p][c];
-            std::int32_t& from = back[p][c];
-            for (const std::int32_t q : order) {
-                const double limit = u + bound + previousScore[q];
-                if (truncated) {
-                    if (best >= limit) break;
-                } else if (best > limit + std::fabs(limit) * 1e-9 + 1e-9) {
-                    break;
-                }
-                ++stats.transitionsEvaluated;
-                const double s =
-                    u + previousScore[q] + transitionCost(previous[q], current[c], facts[p - 1], facts[p], options, w);
-                if (s > best || (!truncated && s == best && q < from)) {
-                    best = s;
-                    from = q;
-                }
-            }
+        const std::int64_t countChange = std::max(curMost - prevFewest, prevMost - curFewest);
+        const MoveStep step{previous,
+                            current,
+                            previousOutlines,
+                            currentOutlines,
+                            score[p - 1],
+                            unary[p],
+                            order,
+                            facts[p - 1],
+                            facts[p],
+                            options,
+                            w,
+                            MoveBoundWeights(w, options, countChange),
+                            transitionBound(w, options, countChange),
+                            k < m};
+        std::atomic<std::uint64_t> evaluated{0};
+        const bool shared = current.size() * k >= kParallelStepThreshold;
+        const auto scan = [&](std::size_t begin, std::size_t end) {
+            evaluated.fetch_add(scanMoves(step, begin, end, score[p], back[p]), std::memory_order_relaxed);
+        };
+        if (shared) {
+            team.forEachChunk(current.size(), kCandidatesPerChunk, scan);
+        } else {
+            scan(0, current.size());
         }
+        stats.transitionsEvaluated += evaluated.load(std::memory_order_relaxed);
+        previousOutlines = std::move(currentOutlines);
     }
 
     std::vector<CandidateVoicing> result(count);

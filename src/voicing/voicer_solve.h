@@ -30,6 +30,8 @@ struct VoicerSolveSettings {
     // The specified beam is kBeamWidth; a wider beam is for exactness checks.
     std::size_t beamWidth = kBeamWidth;
     VoicerSolveStats* stats = nullptr;
+    // Threads for large steps; 0 lets the solver choose. The result never depends on it.
+    std::size_t threads = 0;
 };
 
 // One voicing per chord maximising own scores plus move scores; `fixed` is

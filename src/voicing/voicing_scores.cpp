@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -101,24 +102,31 @@ struct KeptPartial {
     double amplitude;
 };
 
-// Roughness from the pair table; only for notes within MIDI 0..127.
+// Roughness from the pair table; only for notes within MIDI 0..127. The
+// partials are gathered by frequency index in a bit set: equal frequencies add
+// their amplitudes in note-list order, as the stable walk over sorted
+// partials does, and the set bits come out in ascending frequency.
 double tabledRoughness(std::span<const std::int32_t> voicing) {
     const PartialPairTable& t = partialPairTable();
-    thread_local std::vector<KeptPartial> partials;
+    constexpr std::size_t kWords = (128 * kPartials + 63) / 64;
+    thread_local std::array<std::uint64_t, kWords> present{};
+    thread_local std::vector<double> amplitudeOf(128 * kPartials, 0.0);
     thread_local std::vector<KeptPartial> kept;
-    partials.clear();
     for (const std::int32_t note : voicing) {
-        for (int k = 0; k < kPartials; ++k) partials.push_back({t.id[note * kPartials + k], 1.0 / (k + 1)});
-    }
-    std::stable_sort(partials.begin(), partials.end(),
-                     [](const KeptPartial& x, const KeptPartial& y) { return x.id < y.id; });
-    kept.clear();
-    for (const KeptPartial& partial : partials) {
-        if (!kept.empty() && kept.back().id == partial.id) {
-            kept.back().amplitude += partial.amplitude;
-        } else {
-            kept.push_back(partial);
+        for (int k = 0; k < kPartials; ++k) {
+            const std::uint16_t id = t.id[static_cast<std::size_t>(note * kPartials + k)];
+            present[id / 64] |= std::uint64_t{1} << (id % 64);
+            amplitudeOf[id] += 1.0 / (k + 1);
         }
+    }
+    kept.clear();
+    for (std::size_t word = 0; word < kWords; ++word) {
+        for (std::uint64_t bits = present[word]; bits != 0; bits &= bits - 1) {
+            const auto id = static_cast<std::uint16_t>(word * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+            kept.push_back({id, amplitudeOf[id]});
+            amplitudeOf[id] = 0.0;
+        }
+        present[word] = 0;
     }
     if (kept.size() < 2) return 0.0;
     double squares = 0.0;
@@ -301,13 +309,28 @@ double computeRoughness(std::span<const std::int32_t> voicing) {
     return sum / squares;
 }
 
+double roughnessValue(std::span<const std::int32_t> voicing) {
+    if (voicing.size() < 2) return 0.0;
+    // The table serves MIDI notes, and its sort keys hold 16-bit positions.
+    const bool inRange = std::all_of(voicing.begin(), voicing.end(), [](std::int32_t n) { return n >= 0 && n < 128; });
+    return inRange ? tabledRoughness(voicing) : computeRoughness(voicing);
+}
+
 double roughnessCost(std::span<const std::int32_t> voicing, VoicerPortCacheState& cache) {
     if (voicing.size() < 2) return 0.0;
     thread_local std::vector<std::int32_t> key;
     key.assign(voicing.begin(), voicing.end());
     if (const double* cached = cache.roughness.find(key)) return *cached;
-    const bool inRange = std::all_of(voicing.begin(), voicing.end(), [](std::int32_t n) { return n >= 0 && n < 128; });
-    const double value = inRange ? tabledRoughness(voicing) : computeRoughness(voicing);
+    const double value = roughnessValue(voicing);
+    cache.roughness.put(key, value);
+    return value;
+}
+
+double roughnessCost(std::span<const std::int32_t> voicing, VoicerPortCacheState& cache, double value) {
+    if (voicing.size() < 2) return 0.0;
+    thread_local std::vector<std::int32_t> key;
+    key.assign(voicing.begin(), voicing.end());
+    if (const double* cached = cache.roughness.find(key)) return *cached;
     cache.roughness.put(key, value);
     return value;
 }
@@ -392,6 +415,11 @@ double voicingCost(std::span<const std::int32_t> voicing, const Chord& chord, co
 
 double voicingCost(std::span<const std::int32_t> v, const ChordScoreFacts& chord, const VoicerOptions& o,
                    const LearnedWeights& w, VoicerPortCacheState& cache) {
+    return voicingCostWithRoughness(v, chord, o, w, roughnessCost(v, cache));
+}
+
+double voicingCostWithRoughness(std::span<const std::int32_t> v, const ChordScoreFacts& chord, const VoicerOptions& o,
+                                const LearnedWeights& w, double roughness) {
     const std::int64_t n = static_cast<std::int64_t>(v.size());
     double cost = 0.0;
     cost += static_cast<double>(std::llabs(n - o.targetNotes)) * w[2];
@@ -402,7 +430,7 @@ double voicingCost(std::span<const std::int32_t> v, const ChordScoreFacts& chord
         for (const std::int32_t note : v) sum += note;
         cost += std::fabs(sum / static_cast<double>(n) - o.middle) * w[5];
     }
-    cost += roughnessCost(v, cache) * w[7];
+    cost += roughness * w[7];
     cost += chordToneRoleCost(chord, v, o);
     return cost;
 }

@@ -31,8 +31,17 @@ double voicingCost(std::span<const std::int32_t> voicing, const Chord& chord, co
 double voicingCost(std::span<const std::int32_t> voicing, const ChordScoreFacts& chord, const VoicerOptions& options,
                    const LearnedWeights& weights, VoicerPortCacheState& cache);
 
+// The own score with the roughness given (the value roughnessCost gives).
+double voicingCostWithRoughness(std::span<const std::int32_t> voicing, const ChordScoreFacts& chord,
+                                const VoicerOptions& options, const LearnedWeights& weights, double roughness);
+
 // Sensory roughness (>= 0), memoised in the cache state.
 double roughnessCost(std::span<const std::int32_t> voicing, VoicerPortCacheState& cache);
+// The same lookup with the value already worked out (by roughnessValue): the
+// cache sees the same finds and stores as through the call above.
+double roughnessCost(std::span<const std::int32_t> voicing, VoicerPortCacheState& cache, double value);
+// The value roughnessCost stores, without the cache.
+double roughnessValue(std::span<const std::int32_t> voicing);
 // The same value, never cached.
 double computeRoughness(std::span<const std::int32_t> voicing);
 
