@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -299,6 +300,34 @@ TEST(OctaveSetting, ConvertsLikeStoiThenChecksTheRange) {
         std::string got = outcome([&] { (void)parseOctaveSetting(c.value, "previewOctave"); });
         if (got == "accepted") got = std::to_string(parseOctaveSetting(c.value, "previewOctave"));
         EXPECT_EQ(got, c.expected) << c.value.dump();
+    }
+}
+
+// Seeded texts against the standard library's own std::stoi as the oracle.
+TEST(OctaveSetting, AgreesWithStoiOnRandomTexts) {
+#ifdef QUILLEX_SANITIZED
+    constexpr int kTexts = 3000;
+#else
+    constexpr int kTexts = 20000;
+#endif
+    std::mt19937 rng(714);
+    const std::string alphabet = " \t\n+-0123456789x.";
+    for (int i = 0; i < kTexts; ++i) {
+        std::string text(std::uniform_int_distribution<std::size_t>(0, i % 10 == 0 ? 24 : 6)(rng), ' ');
+        for (char& c : text) c = alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
+        std::string expected;
+        try {
+            std::size_t used = 0;
+            const int n = std::stoi(text, &used);
+            expected = used == text.size() && n >= -2 && n <= 8 ? std::to_string((n + 2) * 12) : "o is invalid";
+        } catch (const std::invalid_argument&) {
+            expected = "invalid_argument: invalid stoi argument";
+        } catch (const std::out_of_range&) {
+            expected = "out_of_range: stoi argument out of range";
+        }
+        std::string got = outcome([&] { (void)parseOctaveSetting(json(text), "o"); });
+        if (got == "accepted") got = std::to_string(parseOctaveSetting(json(text), "o"));
+        ASSERT_EQ(got, expected) << "text: \"" << text << "\"";
     }
 }
 
