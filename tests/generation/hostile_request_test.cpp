@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "generation/corpus_loader.h"
+#include "generation/local_progression_request.h"
+#include "generation/recent_progression_history.h"
+#include "generation/suggestions_request.h"
 #include "protocol/json_text.h"
 #include "theory/catalogue_requests.h"
 #include "theory/chord_list_transpose.h"
@@ -124,7 +128,40 @@ std::vector<HandlerCase> handlerCases() {
                          {"spellingPreference", "fifths"},
                          {"simplifyAccidentals", true},
                          {"request_id", "r"}};
+    const json suggestions = {
+        {"root", "C"},          {"mode", "major"},       {"prevChords", {"Dm7", json{{"symbol", "Am"}}}},
+        {"currentChord", "G7"}, {"nextChord", "C"},      {"shuffleSeed", "s1"},
+        {"shuffleMode", true},  {"mergeVariants", true}, {"position", "append"},
+        {"request_id", "r"}};
+    json contextual = suggestions;
+    contextual.erase("prevChords");
+    contextual["context"] = {"G7"};
+    const json local = {
+        {"genre", "Rock"},
+        {"length", 4},
+        {"temperature", 0.5},
+        {"key", key},
+        {"spellingPreference", "fifths"},
+        {"simplifyAccidentals", true},
+        {"debug_trace", true},
+        {"debug_sequential", true},
+        {"debug_sequence_index", 1},
+        {"lockContext", {{"sourceKey", key}, {"slots", {json{{"index", 0}, {"type", "chord"}, {"symbol", "C"}}}}}},
+        {"request_id", "r"}};
+    json autoKey = local;
+    autoKey.erase("key");
+    autoKey["auto_key"] = true;
+    autoKey["debug_key_root"] = "D";
+    const auto generateLocal = [](const json& request) {
+        clearRecentProgressionsForTesting();
+        return handleGenerateLocalProgression(request);
+    };
+    const auto suggest = [](const json& request) { return handleGetSuggestions(request); };
     return {
+        {"get_suggestions", suggest, suggestions},
+        {"get_suggestions by context", suggest, contextual},
+        {"generate_local_progression", generateLocal, local},
+        {"generate_local_progression auto key", generateLocal, autoKey},
         {"generate_voicing", handleGenerateVoicing, voicing},
         {"generate_progression", handleGenerateProgression, progression},
         {"generate_progression voice-led", handleGenerateProgression, led},
@@ -145,6 +182,7 @@ std::vector<HandlerCase> handlerCases() {
 }
 
 TEST(RequestNesting, EveryMemberOfEveryHandlerTakesDeepNesting) {
+    ensureCorporaInitialized();
     constexpr std::size_t kLevels = 100000;
     json deep[2] = {deepValue(kLevels, false), deepValue(kLevels, true)};
     std::size_t sent = 0;
@@ -203,6 +241,7 @@ std::vector<json> hostileValues() {
 }
 
 TEST(HostileRequests, RandomMembersTakeHostileShapes) {
+    ensureCorporaInitialized();
 #ifdef QUILLEX_SANITIZED
     constexpr int kRounds = 150;
 #else
