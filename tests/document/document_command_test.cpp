@@ -401,6 +401,37 @@ TEST_F(CommandTest, SettlementsCommitAndRollBack) {
     EXPECT_EQ(session.currentRevision(), durable);
 }
 
+TEST_F(CommandTest, ChangeReportsShowTheImpactLevel) {
+    ASSERT_EQ(restore("r0").type, "document_revision");
+    const json emptyPatch = {{"inversionLimits", json::array()},
+                             {"noteLabels", json::array()},
+                             {"slashBasses", json::array()},
+                             {"start", 2},
+                             {"total", 2},
+                             {"voicings", json::array()}};
+    // Impact 0: plan and voicings shared.
+    auto reply = change("set_gesture_defaults", "g");
+    EXPECT_EQ(reply.payload["clipPlanChanged"], false);
+    EXPECT_EQ(reply.payload["derivedPatch"], emptyPatch);
+    // Identity, not content: the same gesture sent again is a new section object.
+    EXPECT_EQ(reply.payload["changes"],
+              (json{{"gesture", writeGestureSection(*session.currentRevision()->document->gesture)}}));
+    // Impact 1: a new plan, the voicings shared.
+    reply = change("set_rhythm", "r");
+    EXPECT_EQ(reply.payload["clipPlanChanged"], true);
+    EXPECT_EQ(reply.payload["derivedPatch"], emptyPatch);
+    EXPECT_FALSE(reply.payload.contains("progressionPatch"));
+    // Impact 2: voicings compiled anew; a changed second chord is sent from there on.
+    auto changed = std::make_shared<ResolvedVoicings>(*session.currentRevision()->voicings);
+    (*changed)[1].notes.push_back(84);
+    resolver->readyVoicings = changed;
+    reply = change("set_key", "k");
+    EXPECT_EQ(reply.payload["clipPlanChanged"], true);
+    EXPECT_EQ(reply.payload["derivedPatch"]["start"], 1);
+    EXPECT_EQ(reply.payload["derivedPatch"]["voicings"], json::array({(*changed)[1].notes}));
+    EXPECT_TRUE(reply.payload["changes"].contains("key"));
+}
+
 TEST_F(CommandTest, TraceLinesOnlyForSuccessfulChanges) {
     resetDiagnosticTrace();
     ASSERT_EQ(restore("quiet").type, "document_revision");
