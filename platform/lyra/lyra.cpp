@@ -70,6 +70,16 @@ void outlet::send(std::string_view selector, std::initializer_list<std::string_v
     outlet_anything(outlet_, gensym(std::string(selector).c_str()), static_cast<long>(args.size()), args.data());
 }
 
+void outlet::send(std::string_view selector, const std::string& first, const std::string& second) const {
+    t_symbol symbols[2] = {{first.c_str()}, {second.c_str()}};
+    t_atom args[2]{};
+    for (int i = 0; i < 2; ++i) {
+        args[i].a_type = A_SYM;
+        args[i].a_w.w_sym = &symbols[i];
+    }
+    outlet_anything(outlet_, gensym(std::string(selector).c_str()), 2, args);
+}
+
 message::message(object_base* owner, std::string name, function handler)
     : owner_(owner), name_(std::move(name)), handler_(std::move(handler)) {
     owner_->add_message(name_, &handler_);

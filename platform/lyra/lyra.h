@@ -63,6 +63,8 @@ public:
     // One host message: the selector, then each text as a symbol atom. The
     // texts are not interned; the receiver reads them during the call.
     void send(std::string_view selector, std::initializer_list<std::string_view> texts) const;
+    // The same for two texts that are already strings, without copying them.
+    void send(std::string_view selector, const std::string& first, const std::string& second) const;
 
 private:
     t_outlet* outlet_;

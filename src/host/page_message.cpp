@@ -41,16 +41,83 @@ json buildPageMessage(std::string_view type, json payload) {
 
 std::string writeWireText(const json& value) { return value.dump(-1, ' ', true, json::error_handler_t::strict); }
 
+namespace {
+
+// A JSON string literal of ASCII text, byte for byte as the library writes it.
+void appendQuotedAscii(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    std::size_t plainStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\' && c != 0x7F) continue;  // DEL is escaped too
+        out.append(text.substr(plainStart, i - plainStart));
+        plainStart = i + 1;
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xF];
+        }
+    }
+    out.append(text.substr(plainStart));
+    out += '"';
+}
+
+bool isAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::vector<std::string> buildChunkFrames(std::string_view type, std::string_view text, std::string_view id,
                                           std::size_t piece) {
     const std::size_t total = (text.size() + piece - 1) / piece;
+    // Members in key order: chunk, id, index, total, type. The pieces come from
+    // wire text, which is ASCII, so they are quoted here without the library.
+    std::string tail = ",\"id\":" + writeWireText(json(id)) + ",\"index\":";
+    const std::string suffix = ",\"total\":" + std::to_string(total) + ",\"type\":" + writeWireText(json(type)) + "}";
+    const bool ascii = isAscii(text);
     std::vector<std::string> frames;
     frames.reserve(total);
-    json frame = {{"id", id}, {"total", total}, {"type", type}};
     for (std::size_t index = 0; index < total; ++index) {
-        frame["index"] = index;
-        frame["chunk"] = text.substr(index * piece, piece);
-        frames.push_back(writeWireText(frame));
+        const std::string_view chunk = text.substr(index * piece, piece);
+        std::string frame;
+        frame.reserve(chunk.size() + chunk.size() / 8 + tail.size() + suffix.size() + 32);
+        frame += "{\"chunk\":";
+        if (ascii) {
+            appendQuotedAscii(frame, chunk);
+        } else {
+            frame += writeWireText(json(std::string(chunk)));  // raises on bad UTF-8, as the strict writer does
+        }
+        frame += tail;
+        frame += std::to_string(index);
+        frame += suffix;
+        frames.push_back(std::move(frame));
     }
     return frames;
 }

@@ -321,9 +321,10 @@ void quillex_ext::emitToJweb(std::string_view type, const std::string& text) {
         output.send("toJweb", {type, text});
         return;
     }
+    static const std::string frameType = "__qx_chunk";
     const std::string id = "qx_chunk_" + std::to_string(nextPageChunkNumber());
     for (const std::string& frame : buildChunkFrames(type, text, id, kPageChunkPiece)) {
-        output.send("toJweb", {"__qx_chunk", frame});
+        output.send("toJweb", frameType, frame);
     }
 }
 
@@ -333,9 +334,10 @@ void quillex_ext::emitToBridge(std::string_view type, const json& value) {
         output.send("toBridge", {type, text});
         return;
     }
+    static const std::string frameType = "__qx_native_to_bridge_chunk";
     const std::string id = "qx_native_bridge_" + std::to_string(nextBridgeChunkNumber());
     for (const std::string& frame : buildChunkFrames(type, text, id, kBridgeChunkPiece)) {
-        output.send("toBridge", {"__qx_native_to_bridge_chunk", frame});
+        output.send("toBridge", frameType, frame);
     }
 }
 

@@ -71,6 +71,20 @@ TEST(ChunkFrames, PiecesJoinBackByteForByte) {
     EXPECT_EQ(joined, text);
 }
 
+TEST(ChunkFrames, FrameTextsAreTheLibrarysOwn) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += static_cast<char>(i % 128);  // quotes, backslashes, controls
+    const auto frames = buildChunkFrames("t\"q", text, "id\\1", 700);
+    ASSERT_EQ(frames.size(), 5u);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const json frame = {
+            {"chunk", text.substr(i * 700, 700)}, {"id", "id\\1"}, {"index", i}, {"total", 5}, {"type", "t\"q"}};
+        EXPECT_EQ(frames[i], writeWireText(frame)) << i;
+    }
+    // Text beyond ASCII goes through the strict writer.
+    EXPECT_THROW(buildChunkFrames("t", "\xFF", "id", 700), json::type_error);
+}
+
 // A "version" reply whose text is exactly `length` characters, through the request_id.
 std::string versionRequestOfLength(std::size_t length) {
     const std::size_t base =
