@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "document/document_command.h"
 #include "generation/corpus_loader.h"
 #include "host/bridge_request_table.h"
 #include "host/midi_input_config.h"
@@ -198,6 +199,9 @@ void quillex_ext::dispatchRequest(std::string_view requestType, const json& mess
         case RequestKind::SetUserSetting:
             handleSetUserSetting(payload);
             return;
+        case RequestKind::DocumentCommand:
+            handleDocumentCommand(payload);
+            return;
         default:
             sendToPage("error",
                        makeRequestErrorPayload(requestType, payload, "Unhandled request type", "unhandled_type"));
@@ -247,9 +251,42 @@ void quillex_ext::handleSetUserSetting(const json& payload) {
     if (key == "previewOctave" || key == "gestureKeyswitchOctave" || key == "midiMappings") {
         sendMidiInputConfig(*userSettings);
     }
-    if (key == "midiTriggersUseRhythm") compileTriggerProgram();
+    if (key == "midiTriggersUseRhythm") compileTriggerProgram(nullptr);
+    if ((key == "spellingPreference" || key == "simplifyAccidentals") && userSettingsSection) {
+        if (const RevisionPtr current = documentSession->currentRevision()) {
+            const SessionResult refreshed =
+                documentSession->refreshUserSettings(*userSettingsSection, current->revision, transactionId);
+            if (!refreshed.succeeded()) {
+                throw std::runtime_error(refreshed.errorMessage.empty() ? "Document revision is unavailable"
+                                                                        : refreshed.errorMessage);
+            }
+            if (refreshed.revision->plan != current->plan) compileTriggerProgram(refreshed.revision);
+        }
+    }
     sendToPage("user_setting_saved",
                json{{"success", true}, {"transactionId", transactionId}, {"settings", *userSettings}});
+}
+
+// ---- Document commands ------------------------------------------------------
+
+void quillex_ext::handleDocumentCommand(const json& payload) {
+    const bool bridge = addressedToBridge(payload);
+    json command = payload;
+    if (bridge) command.erase("responseTarget");
+    std::string error;
+    if (!readTriggerSettings(error)) {
+        enqueueBridgeResponse(bridge, makeBridgeDocumentError(command, "user_settings_load_error", error));
+        return;
+    }
+    const RevisionPtr previous = documentSession->currentRevision();
+    BridgeReply reply = executeDocumentCommand(command, userSettingsSection, *documentSession);
+    if (reply.type == "document_revision") {
+        const RevisionPtr revision =
+            documentSession->requireRevision(reply.payload.at("revision").get<std::uint64_t>());
+        if (!previous || previous->plan != revision->plan) compileTriggerProgram(revision);
+    }
+    enqueueBridgeResponse(bridge, std::move(reply));
+    discardDiagnosticTrace();
 }
 
 // ---- MIDI input configuration --------------------------------------------
@@ -372,12 +409,49 @@ void quillex_ext::flushBridgeResponses() {
 
 // ---- Trigger program --------------------------------------------------------
 
-void quillex_ext::compileTriggerProgram() {
-    // Without a document session there is never a revision to compile.
-    disableTriggerProgram("Trigger project state is unavailable");
+TriggerCompileResultOf<TriggerRowTable> TriggerCompilePolicy::build(const RevisionPtr& revision,
+                                                                    std::uint64_t generation) {
+    if (!revision || !revision->plan) throw std::runtime_error("Resolved trigger revision is unavailable");
+    TriggerRowTableBuild built = buildTriggerRowTable(*revision->plan, generation);
+    return {std::move(built.table), std::move(built.error)};
+}
+
+std::unique_ptr<TriggerRowTable> TriggerCompilePolicy::emptyTable(std::uint64_t generation) {
+    auto table = std::make_unique<TriggerRowTable>();
+    table->generation = generation;
+    return table;
+}
+
+void TriggerCompilePolicy::dropRhythm(TriggerRowTable& table) {
+    table.planValid = false;
+    for (TriggerRow& row : table.rows) {
+        row.rhythmic = 0;
+        row.hitCount = 0;
+    }
+}
+
+void quillex_ext::compileTriggerProgram(RevisionPtr revision) {
+    if (!revision) revision = documentSession->currentRevision();
+    if (!revision) {
+        disableTriggerProgram("Trigger project state is unavailable");
+        return;
+    }
+    const std::uint64_t generation = ++triggerGeneration;
+    cancelTriggerCompile();
+    std::string error;
+    if (!readTriggerSettings(error)) {
+        installTriggerProgram(generation, error);
+        return;
+    }
+    compileStarted = true;
+    const auto useRhythm = userSettings->find("midiTriggersUseRhythm");
+    TriggerCompileWorker::instance().post(
+        compileMailbox, std::move(revision),
+        useRhythm != userSettings->end() && useRhythm->is_boolean() && useRhythm->get<bool>(), generation);
 }
 
 void quillex_ext::cancelTriggerCompile() {
+    if (compileStarted) TriggerCompileWorker::instance().cancelJobsFor(compileMailbox.get());
     std::lock_guard lock(compileMailbox->mutex);
     if (compileMailbox->hasResult) {
         compileMailbox->pendingError.clear();

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "document/document_session.h"
 #include "document/user_settings_section.h"
 #include "host/bridge_response_queue.h"
 #include "host/persistence_transaction_guard.h"
@@ -20,6 +21,16 @@
 
 namespace quillex {
 
+// What the worker compiles: a resolved revision's performance plan into a row table.
+struct TriggerCompilePolicy {
+    using Table = TriggerRowTable;
+    using Revision = ResolvedDocumentRevision;
+    static TriggerCompileResultOf<TriggerRowTable> build(const RevisionPtr& revision, std::uint64_t generation);
+    static std::unique_ptr<TriggerRowTable> emptyTable(std::uint64_t generation);
+    static void dropRhythm(TriggerRowTable& table);
+};
+
+using TriggerCompileWorker = TriggerCompileWorkerOf<TriggerCompilePolicy>;
 using TriggerCompileMailbox = TriggerCompileMailboxOf<TriggerRowTable>;
 
 class quillex_ext : public q37::lyra::object<quillex_ext> {
@@ -46,6 +57,7 @@ public:
     // The live trigger program and its generation (read by the transport and by tests).
     const TriggerRowTable& liveTriggerTable() const { return triggerTable; }
     std::uint64_t currentTriggerGeneration() const { return triggerGeneration; }
+    const DocumentSession& session() const { return *documentSession; }
 
 private:
     void dispatchRequest(std::string_view requestType, const nlohmann::json& message);
@@ -58,7 +70,8 @@ private:
     void storeUserSettings(const std::string& settingsText);
 
     // Trigger program: compile on the worker, install on the main thread.
-    void compileTriggerProgram();
+    void handleDocumentCommand(const nlohmann::json& payload);
+    void compileTriggerProgram(RevisionPtr revision);
     void cancelTriggerCompile();
     bool readTriggerSettings(std::string& errorOut);
     void installTriggerProgram(std::uint64_t generation, const std::string& error);
@@ -81,6 +94,7 @@ private:
     UserSettingsPaths settingsPaths = userSettingsPaths();
     PersistenceTransactionRegistry persistenceRegistry;
     TriggerRowTable triggerTable;
+    std::shared_ptr<DocumentSession> documentSession = std::make_shared<DocumentSession>();
     std::optional<nlohmann::json> userSettings;
     std::shared_ptr<const UserSettingsSection> userSettingsSection;
     std::uint64_t triggerGeneration = 0;
