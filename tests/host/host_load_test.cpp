@@ -87,8 +87,15 @@ TEST(HostLoad, MixedRequestsThroughTheHostProgram) {
         ASSERT_EQ(message["ok"], !error) << line;
         ASSERT_EQ(parts.type, message["type"]) << line;
     }
-    // Ten times the requests may not take noticeably more memory.
+#ifndef QUILLEX_SANITIZED
+    // Ten times the requests may not take noticeably more memory. (Under the
+    // sanitizers freed memory sits in quarantine; the leak check at the host
+    // program's exit stands in for this.)
     EXPECT_LT(largePeak, smallPeak + 16 * 1024) << "peak KiB " << smallPeak << " then " << largePeak;
+#else
+    (void)smallPeak;
+    (void)largePeak;
+#endif
 }
 
 }  // namespace
