@@ -34,12 +34,16 @@ bool readBoolMember(const json& request, const char* key, bool fallback) {
     return it == request.end() ? fallback : it->get<bool>();
 }
 
-// The member as a string, or of the "key" object as a string; nothing otherwise.
+// The member as a string, or of the "key" object as a string; nothing
+// otherwise. A "key" that is consulted but is not an object raises the JSON
+// library's own type error for reading a member of it.
 std::optional<std::string> readKeyText(const json& request, const char* member) {
     if (holdsString(request, member)) return request.at(member).get<std::string>();
     if (!request.is_object()) return std::nullopt;
     const auto key = request.find("key");
-    if (key != request.end() && holdsString(*key, member)) return key->at(member).get<std::string>();
+    if (key == request.end()) return std::nullopt;
+    if (!key->is_object()) (void)key->at(member);
+    if (holdsString(*key, member)) return key->at(member).get<std::string>();
     return std::nullopt;
 }
 

@@ -62,10 +62,10 @@ TEST_F(SuggestionsRequest, KeyAndSpellingRefusalsAreExact) {
                                                                            {"error", "missing key context"},
                                                                            {"code", "missing_key_context"},
                                                                            {"request_id", "r"}}));
-    EXPECT_EQ(suggest({{"key", 5}}), (json{{"suggestions", json::array()},
-                                           {"shuffleMode", false},
-                                           {"error", "missing key context"},
-                                           {"code", "missing_key_context"}}));
+    EXPECT_EQ(suggest({{"key", {{"root", 5}}}}), (json{{"suggestions", json::array()},
+                                                       {"shuffleMode", false},
+                                                       {"error", "missing key context"},
+                                                       {"code", "missing_key_context"}}));
     EXPECT_EQ(suggest(json::array()), suggest(json::object()));
     EXPECT_EQ(suggest({{"key", {{"root", "H"}}}}),
               (json{{"suggestions", json::array()}, {"shuffleMode", false}, {"error", "Invalid key root: H"}}));
@@ -79,6 +79,10 @@ TEST_F(SuggestionsRequest, KeyAndSpellingRefusalsAreExact) {
 
 TEST_F(SuggestionsRequest, FieldsOfTheWrongTypeRaiseTheLibraryTypeError) {
     const json base = {{"root", "C"}, {"prevChords", {"C"}}};
+    // A "key" that is read but is not an object.
+    EXPECT_THROW(handleGetSuggestions(json{{"key", "C major"}}), json::type_error);
+    EXPECT_THROW(handleGetSuggestions(json{{"root", "C"}, {"key", nullptr}}), json::type_error);
+    EXPECT_TRUE(testing::pageOk("suggestions_result", suggest({{"root", "C"}, {"mode", "major"}, {"key", 5}})));
     for (const auto& [key, value] : std::vector<std::pair<std::string, json>>{{"shuffleMode", 1},
                                                                               {"mergeVariants", "yes"},
                                                                               {"position", true},
