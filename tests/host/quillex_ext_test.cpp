@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 
@@ -288,6 +290,39 @@ TEST(UserSettingsRequests, LoadSaveAndTheNoticesTheyCause) {
         EXPECT_EQ(refused["payload"]["code"], "invalid_payload") << bad;
         EXPECT_EQ(refused["payload"]["requested_type"], "set_user_setting") << bad;
     }
+}
+
+}  // namespace
+}  // namespace quillex
+
+namespace quillex {
+namespace {
+
+using nlohmann::json;
+
+// Settings that cannot load: the page hears it from each request that needs them.
+TEST(UserSettingsRequests, ALoadFailureIsReportedOnEachRoad) {
+    testing::HostHarness host;
+    const std::filesystem::path folder = std::filesystem::path(testing::scratchAppData()) / "Quillex";
+    std::filesystem::create_directories(folder);
+    const auto file = folder / "user_settings.json";
+    std::filesystem::remove(file);
+    std::ofstream(file) << std::string(3 * 1024 * 1024, ' ');
+    auto lines = host.run({"get_user_settings", "midi_input_config_request",
+                           R"(document_command {"transactionId":"q","responseTarget":"bridge"})"});
+    std::filesystem::remove(file);
+    ASSERT_EQ(lines.size(), 3u);
+    const json hostError = testing::splitOutletLine(lines[0]).json();
+    EXPECT_EQ(hostError["type"], "host_error");
+    EXPECT_EQ(hostError["payload"]["code"], "user_settings_load_error");
+    const std::string message = hostError["payload"]["error"];
+    EXPECT_FALSE(message.empty());
+    EXPECT_EQ(lines[1], lines[0]);
+    const auto document = testing::splitOutletLine(lines[2]);
+    EXPECT_EQ(document.selector, "toBridge");
+    EXPECT_EQ(
+        document.json()["payload"],
+        (json{{"code", "user_settings_load_error"}, {"error", message}, {"message", message}, {"transactionId", "q"}}));
 }
 
 }  // namespace
