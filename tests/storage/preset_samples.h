@@ -89,4 +89,14 @@ inline nlohmann::json strumEntry() {
     return {{"id", kStrumId}, {"name", "Strum"}, {"revision", kStrumRevision}, {"gesture", advancedGesture()}};
 }
 
+// The JSON library's own message for a text it cannot parse.
+inline std::string libraryParseText(const std::string& text) {
+    try {
+        const auto parsed = nlohmann::json::parse(text);
+        return "parsed: " + parsed.dump();
+    } catch (const nlohmann::json::exception& e) {
+        return e.what();
+    }
+}
+
 }  // namespace quillex::testing
