@@ -5,13 +5,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "protocol/json_text.h"
 #include "storage/preset_revision.h"
 
 namespace quillex {
 
 std::string encodeRhythmPresetPayload(std::int32_t lengthSteps, std::string_view eventsText) {
-    return compactPresetText(
-        nlohmann::json{{"events", nlohmann::json::parse(eventsText)}, {"lengthSteps", lengthSteps}});
+    return compactPresetText(nlohmann::json{{"events", parseJsonText(eventsText)}, {"lengthSteps", lengthSteps}});
 }
 
 PresetStoreResult listPresets(PresetLibrary& store) { return store.list(); }

@@ -6,6 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/file_system.h"
+#include "protocol/json_text.h"
+#include "storage/native_preset_file_system.h"
 #include "storage/preset_id.h"
 #include "storage/preset_library_shape.h"
 #include "storage/preset_name.h"
@@ -16,12 +19,7 @@ namespace quillex {
 
 namespace {
 
-std::string parentFolder(const std::string& path) {
-    const auto separator = path.find_last_of("/\\");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator);
-}
-
-nlohmann::json parseText(std::string_view text) { return nlohmann::json::parse(text); }
+nlohmann::json parseText(std::string_view text) { return parseJsonText(text); }
 
 // Deleting a companion is best effort: its outcome is never reported.
 void removeQuietly(host::PresetFileSystem& fileSystem, const std::string& path) {
@@ -92,10 +90,13 @@ void PresetLibrary::writeLibrary(const nlohmann::json& library) {
 
     bool installed = false;
     try {
-        fileSystem_->createDirectories(parentFolder(libraryPath_));
+        fileSystem_->createDirectories(platform::parentDirectory(libraryPath_));
         fileSystem_->writeTemporaryFile(temporaryPath, text);
-        fileSystem_->install(temporaryPath, libraryPath_);
+        // A failed install may still have replaced the file (the rename went through but
+        // the folder sync after it failed), so the restore below covers it too; when the
+        // file is in fact unchanged, restoring the previous text is harmless.
         installed = true;
+        fileSystem_->install(temporaryPath, libraryPath_);
         if (definition_.decodeLibrary(parseText(fileSystem_->readFile(libraryPath_))) != library) {
             throw std::runtime_error(definition_.label + " library readback mismatch");
         }
@@ -227,6 +228,17 @@ PresetStoreResult PresetLibrary::deletePreset(std::string_view transactionId, st
         writeLibrary(library);
         return nlohmann::json();
     });
+}
+
+std::string presetLibraryPath(std::string_view fileName) {
+    const auto folder = platform::userDataFolder();
+    if (!folder) throw std::runtime_error("APPDATA is unavailable");
+    return platform::joinPath(platform::joinPath(*folder, "Quillex"), fileName);
+}
+
+std::unique_ptr<PresetLibrary> makePresetLibrary(PresetLibraryDefinition definition) {
+    std::string path = presetLibraryPath(definition.fileName);
+    return std::make_unique<PresetLibrary>(std::move(definition), std::move(path), host::makeNativePresetFileSystem());
 }
 
 }  // namespace quillex

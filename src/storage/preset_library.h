@@ -76,4 +76,11 @@ private:
     std::deque<std::string> transactionOrder_;
 };
 
+// The library file in the folder "Quillex" of the user's data folder, joined with "/";
+// throws "APPDATA is unavailable" when there is no data folder. Creates nothing.
+std::string presetLibraryPath(std::string_view fileName);
+
+// A store on the native file system at presetLibraryPath(definition.fileName).
+std::unique_ptr<PresetLibrary> makePresetLibrary(PresetLibraryDefinition definition);
+
 }  // namespace quillex

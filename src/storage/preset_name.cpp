@@ -58,10 +58,12 @@ PresetNameScan scanPresetName(std::string_view text) {
 std::size_t countPresetNameCodePoints(std::string_view text) {
     const auto scan = scanPresetName(text);
     switch (scan.status) {
-        case PresetNameScan::Status::invalidUtf8: throw std::runtime_error("Preset name is not valid UTF-8");
+        case PresetNameScan::Status::invalidUtf8:
+            throw std::runtime_error("Preset name is not valid UTF-8");
         case PresetNameScan::Status::controlCharacter:
             throw std::runtime_error("Preset name cannot contain control characters");
-        case PresetNameScan::Status::valid: break;
+        case PresetNameScan::Status::valid:
+            break;
     }
     return scan.codePoints;
 }

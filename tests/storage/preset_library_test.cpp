@@ -319,8 +319,13 @@ std::vector<FailureCase> failureCases() {
         {"temporary write", false,
          [](const auto& c, const auto& p) { return lastIs(c, Op::writeTemporaryFile, p + ".tmp"); }, false, false,
          nullptr, "Could not flush temporary preset file"},
-        {"install", false, [](const auto& c, const auto& p) { return lastIs(c, Op::install, p); }, false, false,
-         nullptr, "Could not install preset library"},
+        {"install", false,
+         [](const auto& c, const auto& p) {
+             return lastIs(c, Op::install, p) && std::count_if(c.begin(), c.end(), [](const FakeFileCall& call) {
+                                                     return call.operation == Op::install;
+                                                 }) == 1;
+         },
+         false, false, nullptr, "Could not install preset library"},
         {"read-back", false, readBackOfNew, false, false, nullptr, "Could not open preset library"},
         {"tampered read-back", false, nullptr, true, false, " library readback mismatch"},
         {"rollback write", true,
