@@ -26,6 +26,17 @@ void requireAdvancedMode(const nlohmann::json& gesture) {
     if (gesture.at("attack").at("mode") != "advanced") refuse("Gesture presets must use Advanced mode");
 }
 
+// Member by member: an initializer list would copy the gesture once more.
+nlohmann::json entryValue(const std::string& id, const std::string& name, std::string revision,
+                          nlohmann::json gesture) {
+    nlohmann::json entry = nlohmann::json::object();
+    entry["gesture"] = std::move(gesture);
+    entry["id"] = id;
+    entry["name"] = name;
+    entry["revision"] = std::move(revision);
+    return entry;
+}
+
 }  // namespace
 
 nlohmann::json validateGesturePreset(const nlohmann::json& gesture) {
@@ -46,16 +57,17 @@ nlohmann::json validateGesturePreset(const nlohmann::json& gesture) {
     return gesture;
 }
 
+// The compact, sorted text of {"name", "payload": gesture}, written out without copying the gesture.
 std::string computeGesturePresetRevision(const std::string& name, const nlohmann::json& gesture) {
-    return presetRevisionOf(nlohmann::json{{"name", name}, {"payload", gesture}});
+    return presetRevisionOfText("{\"name\":" + compactPresetText(name) + ",\"payload\":" + compactPresetText(gesture) +
+                                "}");
 }
 
 nlohmann::json makeGesturePresetEntry(const std::string& id, const std::string& name, const nlohmann::json& payload) {
     auto gesture = validateGesturePreset(payload);
     requireAdvancedMode(gesture);
     auto revision = computeGesturePresetRevision(name, gesture);
-    return nlohmann::json{
-        {"id", id}, {"name", name}, {"revision", std::move(revision)}, {"gesture", std::move(gesture)}};
+    return entryValue(id, name, std::move(revision), std::move(gesture));
 }
 
 nlohmann::json renameGesturePresetEntry(const nlohmann::json& entry, const std::string& name) {

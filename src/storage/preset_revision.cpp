@@ -15,8 +15,9 @@ std::string compactPresetText(const nlohmann::json& value) {
     return value.dump();
 }
 
-std::string presetRevisionOf(const nlohmann::json& value) {
-    const std::string text = compactPresetText(value);
+std::string presetRevisionOf(const nlohmann::json& value) { return presetRevisionOfText(compactPresetText(value)); }
+
+std::string presetRevisionOfText(std::string_view text) {
     std::uint8_t digest[kSha256DigestSize];
     sha256(text.data(), text.size(), digest);
     return toLowerHex(digest, sizeof digest);

@@ -15,6 +15,9 @@ std::string compactPresetText(const nlohmann::json& value);
 // The revision of a value: 64 lower-case hexadecimal characters.
 std::string presetRevisionOf(const nlohmann::json& value);
 
+// The revision of a text already in that form.
+std::string presetRevisionOfText(std::string_view text);
+
 // Exactly 64 characters, each "0"-"9" or "a"-"f".
 bool isPresetRevisionForm(std::string_view revision);
 

@@ -1,6 +1,8 @@
 // Rhythm preset library: version 3 decoding, migration of versions 1 and 2, entries and revisions.
 #include "storage/rhythm_preset_codec.h"
 
+#include <algorithm>
+#include <charconv>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -34,11 +36,63 @@ void checkIdentity(const nlohmann::json& entry, std::unordered_set<std::string>&
 
 nlohmann::json makeEntryValue(const std::string& id, const std::string& name, std::string revision, std::int32_t length,
                               nlohmann::json events) {
-    return nlohmann::json{{"id", id},
-                          {"name", name},
-                          {"revision", std::move(revision)},
-                          {"lengthSteps", length},
-                          {"events", std::move(events)}};
+    // Member by member: an initializer list would copy the events once more.
+    nlohmann::json entry = nlohmann::json::object();
+    entry["events"] = std::move(events);
+    entry["id"] = id;
+    entry["lengthSteps"] = length;
+    entry["name"] = name;
+    entry["revision"] = std::move(revision);
+    return entry;
+}
+
+void appendInteger(std::string& text, const nlohmann::json& value) {
+    char digits[24];
+    const auto end = value.is_number_unsigned()
+                         ? std::to_chars(digits, digits + sizeof digits, value.get<std::uint64_t>()).ptr
+                         : std::to_chars(digits, digits + sizeof digits, value.get<std::int64_t>()).ptr;
+    text.append(digits, end);
+}
+
+// Text that the compact form writes as it is, between quotes.
+bool needsNoEscape(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
+}
+
+// The compact text of an events array, written directly for events of the stored form
+// (every revision digests one; the generic serializer costs several times more). Any other
+// value is left to the serializer, so the text is always the compact form.
+std::string eventsText(const nlohmann::json& events) {
+    static constexpr const char* kMembers[] = {"duration", "offset", "part", "velocity"};
+    if (!events.is_array()) return compactPresetText(events);
+    std::string text = "[";
+    text.reserve(events.size() * 56 + 2);
+    for (const auto& event : events) {
+        if (!event.is_object() || event.size() != 4) return compactPresetText(events);
+        if (text.size() > 1) text += ',';
+        int index = 0;
+        for (auto member = event.begin(); member != event.end(); ++member, ++index) {
+            const auto& value = member.value();
+            if (member.key() != kMembers[index]) return compactPresetText(events);
+            text += index == 0 ? "{\"" : ",\"";
+            text += kMembers[index];
+            text += "\":";
+            if (index == 2) {
+                if (!value.is_string() || !needsNoEscape(value.get_ref<const std::string&>())) {
+                    return compactPresetText(events);
+                }
+                text += '"';
+                text += value.get_ref<const std::string&>();
+                text += '"';
+            } else {
+                if (!value.is_number_integer()) return compactPresetText(events);
+                appendInteger(text, value);
+            }
+        }
+        text += '}';
+    }
+    text += ']';
+    return text;
 }
 
 nlohmann::json emptyLibrary() {
@@ -61,12 +115,15 @@ nlohmann::json validateRhythmPresetEvents(const nlohmann::json& events, std::int
     return validateRhythmPattern(events, length, documentShapeSchema(), "Rhythm preset events");
 }
 
+// The digested texts are written out directly: they are the compact, sorted form of the
+// objects {"events", "lengthSteps", "name"} and {"events", "name"}, without copying the events.
 std::string computeRhythmPresetRevision(const std::string& name, std::int32_t length, const nlohmann::json& events) {
-    return presetRevisionOf(nlohmann::json{{"events", events}, {"lengthSteps", length}, {"name", name}});
+    return presetRevisionOfText("{\"events\":" + eventsText(events) + ",\"lengthSteps\":" + std::to_string(length) +
+                                ",\"name\":" + compactPresetText(name) + "}");
 }
 
 std::string computeLegacyRhythmPresetRevision(const std::string& name, const nlohmann::json& events) {
-    return presetRevisionOf(nlohmann::json{{"events", events}, {"name", name}});
+    return presetRevisionOfText("{\"events\":" + eventsText(events) + ",\"name\":" + compactPresetText(name) + "}");
 }
 
 nlohmann::json decodeRhythmPresetLibrary(const nlohmann::json& library) {
