@@ -261,6 +261,14 @@ bool readDocumentCommandEnvelope(const json& request) {
     return readUint64Integer(request["baseRevision"]).has_value();
 }
 
+json buildTransformChordList(const ProgressionSection& progression) {
+    json chords = json::array();
+    for (const auto& slot : progression.slots) {
+        if (!slot.isRest) chords.push_back(slot.chord.original);
+    }
+    return chords;
+}
+
 std::uint64_t readBaseRevision(const DocumentCommandContext& context) {
     const auto value = readUint64Integer(context.requestObject.at("baseRevision"));
     if (!value) throw std::runtime_error("Document command baseRevision is invalid");

@@ -57,6 +57,9 @@ bool hasOnlyAllowedKeys(const nlohmann::json& value, std::initializer_list<std::
 // Writes the "document_command" trace line while tracing is on; returns the reply.
 BridgeReply formatDocumentCommandTrace(const DocumentCommandTraceContext& trace, BridgeReply reply);
 
+// The chord texts ("original") of the chord slots, in slot order; rests are skipped.
+nlohmann::json buildTransformChordList(const ProgressionSection& progression);
+
 // Shared by the mutating command steps.
 
 // The strict envelope's "baseRevision" (the envelope has been checked).

@@ -169,6 +169,12 @@ TEST_F(SectionTest, PlainSettersPutTheVerySectionIntoTheDocument) {
     EXPECT_EQ(logged.revision->revision, base->revision + 3);
 }
 
+TEST(TransformChordList, TakesTheChordTextsAndSkipsRests) {
+    const auto document = readProjectDocument(progressionDocument({"r", "C/E", "r", "Bbmaj7", "??"}));
+    EXPECT_EQ(buildTransformChordList(*document.progression), (json{"C/E", "Bbmaj7", "??"}));
+    EXPECT_EQ(buildTransformChordList(ProgressionSection{}), json::array());
+}
+
 TEST(SectionHandlers, IgnoreOtherCommandTypes) {
     DocumentSession session(std::make_shared<StandInResolver>());
     const json request = testing::commandRequest("x", {{"type", "set_rhythm"}}, 0);
