@@ -8,9 +8,11 @@
 #include <functional>
 #include <map>
 
+#include "document/document_command.h"
 #include "host/bridge_request_table.h"
 #include "host/page_message.h"
 #include "host_harness.h"
+#include "storage/user_settings_contract.h"
 #include "theory/catalogue_requests.h"
 #include "theory/chord_modifier_requests.h"
 #include "theory/diatonic_chords_request.h"
@@ -168,6 +170,26 @@ TEST(RequestDispatch, RepliesAreTheServicesOwnUnderTheEnvelope) {
         ASSERT_EQ(routed.size(), 1u);
         EXPECT_EQ(routed[0], "toJweb " + expected) << type;
     }
+}
+
+// A document command's reply is the session's own; on a fresh object both
+// sessions hold nothing yet, so the same command gives the same reply.
+TEST(RequestDispatch, DocumentRepliesAreTheSessionsOwnThroughEveryRoad) {
+    const json payload = {{"schemaVersion", 1}, {"transactionId", "v"}, {"command", {{"type", "get_document_view"}}}};
+    DocumentSession session;
+    const BridgeReply reply = executeDocumentCommand(payload, readUserSettingsSection(userSettingsDefaults()), session);
+    const std::string expected =
+        "toJweb " + reply.type + " " + writeWireText(buildPageMessage(reply.type, reply.payload));
+    const json envelope = {{"type", "document_command"}, {"payload", payload}};
+    for (const std::string& line :
+         {"document_command " + payload.dump(), "fromJweb\tdocument_command\t" + payload.dump(),
+          "fromJweb\tdocument_command\t" + envelope.dump()}) {
+        HostHarness host;
+        EXPECT_EQ(host.run(line), std::vector<std::string>{expected}) << line;
+    }
+    HostHarness host;
+    testing::withObject(host, [&](quillex_ext& ext) { ext.routeTransportMessage("document_command", payload.dump()); });
+    EXPECT_EQ(host.take(), std::vector<std::string>{expected});
 }
 
 TEST(BridgeQueue, EightWaitAndLeaveOnePerRunTheNinthOverflowsAtOnce) {
