@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <stdexcept>
+
+#include "generation/theory_suggestions.h"
 
 namespace quillex {
 namespace {
@@ -163,6 +166,29 @@ TEST(CorpusSuggestions, BridgesToTheNextChordWeighTenfoldAndCapsApply) {
     shuffled.shuffleMode = true;
     EXPECT_EQ(suggestFromCorpus(shuffled, model).size(), tokens.size());
     EXPECT_EQ(suggestFromCorpus(cMajor({"C"}), model).size(), 20u);
+}
+
+TEST(CorpusTextHelpers, AnyBytesAreSplitWithoutReadingPastTheEnd) {
+#ifdef QUILLEX_SANITIZED
+    constexpr int kRounds = 1000;
+#else
+    constexpr int kRounds = 4000;
+#endif
+    static const std::vector<std::string> pieces = {"b",        "#",        "I",    "V",    "i", "v",
+                                                    "+",        "o",        "/",    "maj7", "m", "\xE2\x99\xAD",
+                                                    "\xE2\x99", "\xC2\xB0", "\xC3", "\xFF", "7"};
+    const auto model = modelOf({{"I", {{"V", 0.5f}}}, {"IV7", {{"I", 0.5f}}}});
+    std::mt19937 rng(114);
+    for (int round = 0; round < kRounds; ++round) {
+        std::string text;
+        for (int n = static_cast<int>(rng() % 6); n > 0; --n) text += pieces[rng() % pieces.size()];
+        const std::string head = romanNumeralHead(text);
+        EXPECT_TRUE(text.starts_with(head)) << text;
+        EXPECT_LE(corpusFollowerCandidates(model, text, static_cast<std::int32_t>(rng() % 8) - 1).size(), 7u);
+        EXPECT_TRUE(text.starts_with(romanWithoutBass(text)));
+        (void)colourSubstitutes(text);
+        (void)simplifyCorpusQuality(text);
+    }
 }
 
 }  // namespace
