@@ -22,7 +22,7 @@ TriggerRowTableBuild buildTriggerRowTable(const ResolvedPerformancePlan& plan, s
     }
     // Byte copies keep each row exactly as compiled, padding included.
     if (!plan.rows.empty()) {
-        std::memcpy(static_cast<void*>(table.rows), plan.rows.data(), plan.rows.size() * sizeof(TriggerRow));
+        std::memcpy(static_cast<void*>(table.rows.data()), plan.rows.data(), plan.rows.size() * sizeof(TriggerRow));
     }
     return build;
 }

@@ -1,6 +1,7 @@
 // The trigger row table: a self-contained copy of one performance plan that live playback reads.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,8 +23,8 @@ struct TriggerRowTable {
     bool planValid = false;
     bool retriggerOnBlock = false;
     bool legato = false;
-    double totalLength = 4.0;            // beats
-    TriggerRow rows[kTriggerTableRows];  // a row plays exactly when its own enabled flag is set
+    double totalLength = 4.0;                        // beats
+    std::array<TriggerRow, kTriggerTableRows> rows;  // a row plays exactly when its own enabled flag is set
 };
 
 static_assert(std::is_trivially_copyable_v<TriggerRowTable>);
