@@ -103,8 +103,36 @@ double spreadBeatsAtLevel(double level) {
     return kShortestSpread * std::pow(kLongestSpread / kShortestSpread, level / 100.0);
 }
 
+StrikeShape strikeShape(std::size_t count, const PageTimingInputs& inputs) {
+    StrikeShape shape{std::vector<double>(count, 0.0), std::vector<double>(count, 1.0)};
+    if (count < 2) return shape;
+    std::vector<double> gaps(count - 1);
+    double total = 0.0;
+    for (std::size_t k = 0; k + 1 < count; ++k) {
+        const double x = count == 2 ? 0.0 : static_cast<double>(k) / static_cast<double>(count - 2);
+        const double c = evaluateContourValues(inputs.rateContour, x);
+        gaps[k] = std::pow(16.0, c / 100.0) * 0.25;
+        total += gaps[k];
+    }
+    double cumulative = 0.0;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k > 0) cumulative += gaps[k - 1];
+        shape.offsets[k] = inputs.perNote ? cumulative : cumulative / total;
+        const double x = static_cast<double>(k) / static_cast<double>(count - 1);
+        shape.curveFactors[k] = evaluateContourValues(inputs.velocityCurve, x) / 100.0;
+    }
+    return shape;
+}
+
+const StrikeShape& StrikeShapeCache::get(std::size_t count, const PageTimingInputs& inputs) {
+    if (shapes_.size() <= count) shapes_.resize(count + 1);
+    if (!shapes_[count]) shapes_[count] = strikeShape(count, inputs);
+    return *shapes_[count];
+}
+
 AttackPageTiming timePage(std::span<const std::int32_t> pageNotes, const std::vector<std::int32_t>& sortedChord,
-                          const std::vector<std::size_t>& order, const PageTimingInputs& inputs) {
+                          const std::vector<std::size_t>& order, const PageTimingInputs& inputs,
+                          StrikeShapeCache* cache) {
     AttackPageTiming timing{std::vector<double>(pageNotes.size(), 0.0), std::vector<double>(pageNotes.size(), 1.0)};
 
     // (position on the page, rank in the chord) in strike order.
@@ -125,25 +153,25 @@ AttackPageTiming timePage(std::span<const std::int32_t> pageNotes, const std::ve
     }
 
     const std::size_t count = sequence.size();
-    if (count < 2) return timing;
-
-    std::vector<double> gaps(count - 1);
-    double total = 0.0;
-    for (std::size_t k = 0; k + 1 < count; ++k) {
-        const double x = count == 2 ? 0.0 : static_cast<double>(k) / static_cast<double>(count - 2);
-        const double c = evaluateContourValues(inputs.rateContour, x);
-        gaps[k] = std::pow(16.0, c / 100.0) * 0.25;
-        total += gaps[k];
-    }
-    double cumulative = 0.0;
+    if (count < 2) return timing;  // no gaps and no velocity curve
+    std::optional<StrikeShape> own;
+    const StrikeShape& shape = cache ? cache->get(count, inputs) : own.emplace(strikeShape(count, inputs));
     for (std::size_t k = 0; k < count; ++k) {
-        if (k > 0) cumulative += gaps[k - 1];
         const std::size_t position = sequence[k].first;
-        timing.onsetOffsets[position] = inputs.perNote ? cumulative : cumulative / total;
-        const double x = static_cast<double>(k) / static_cast<double>(count - 1);
-        timing.velocityMultipliers[position] *= evaluateContourValues(inputs.velocityCurve, x) / 100.0;
+        timing.onsetOffsets[position] = shape.offsets[k];
+        timing.velocityMultipliers[position] *= shape.curveFactors[k];
     }
     return timing;
+}
+
+AttackPageTiming compileSortedTriggerPage(std::span<const std::int32_t> pageNotes,
+                                          const std::vector<std::int32_t>& sortedChord, const AttackSettings& attack,
+                                          const AttackOrders& orders, std::size_t page, StrikeShapeCache& cache) {
+    if (attack.mode != "advanced") {
+        return {std::vector<double>(pageNotes.size(), 0.0), std::vector<double>(pageNotes.size(), 1.0)};
+    }
+    const auto order = resolveAttackPageOrder(attack, orders, sortedChord.size(), page);
+    return timePage(pageNotes, sortedChord, order, typedInputs(attack, orders, page), &cache);
 }
 
 }  // namespace attack_detail

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -68,8 +69,32 @@ struct PageTimingInputs {
     bool perNote = false;
 };
 
+// Onset offsets and velocity-curve factors by strike position for a sequence of some length:
+// the same for every page of an attack, whatever the order and seed.
+struct StrikeShape {
+    std::vector<double> offsets;
+    std::vector<double> curveFactors;
+};
+
+StrikeShape strikeShape(std::size_t count, const PageTimingInputs& inputs);
+
+// Strike shapes by sequence length, for the pages of one slot's attack.
+class StrikeShapeCache {
+public:
+    const StrikeShape& get(std::size_t count, const PageTimingInputs& inputs);
+
+private:
+    std::vector<std::optional<StrikeShape>> shapes_;
+};
+
 AttackPageTiming timePage(std::span<const std::int32_t> pageNotes, const std::vector<std::int32_t>& sortedChord,
-                          const std::vector<std::size_t>& order, const PageTimingInputs& inputs);
+                          const std::vector<std::size_t>& order, const PageTimingInputs& inputs,
+                          StrikeShapeCache* cache = nullptr);
+
+// compileTriggerPage on a chord already sorted, sharing strike shapes through the cache.
+AttackPageTiming compileSortedTriggerPage(std::span<const std::int32_t> pageNotes,
+                                          const std::vector<std::int32_t>& sortedChord, const AttackSettings& attack,
+                                          const AttackOrders& orders, std::size_t page, StrikeShapeCache& cache);
 
 }  // namespace attack_detail
 

@@ -65,11 +65,24 @@ std::uint8_t pitchByte(std::int32_t pitch) {
     return static_cast<std::uint8_t>(pitch);
 }
 
+// What every page of a slot shares: the sorted voicing and the strike shapes.
+struct PageContext {
+    const ProgressionSlot& slot;
+    std::span<const std::int32_t> voicedNotes;
+    std::vector<std::int32_t> sortedVoicing;
+    attack_detail::StrikeShapeCache shapes;
+
+    PageContext(const ProgressionSlot& s, std::span<const std::int32_t> notes)
+        : slot(s), voicedNotes(notes), sortedVoicing(notes.begin(), notes.end()) {
+        std::sort(sortedVoicing.begin(), sortedVoicing.end());
+    }
+};
+
 void compilePages(std::array<TriggerPage, kTriggerPagesPerRow>& pages, std::size_t pageCount,
-                  std::span<const std::int32_t> pageNotes, std::span<const std::int32_t> voicedNotes,
-                  const ProgressionSlot& slot) {
+                  std::span<const std::int32_t> pageNotes, PageContext& context) {
     for (std::size_t p = 0; p < pageCount; ++p) {
-        const AttackPageTiming timing = compileTriggerPage(pageNotes, voicedNotes, slot.attack, slot.attackOrders, p);
+        const AttackPageTiming timing = attack_detail::compileSortedTriggerPage(
+            pageNotes, context.sortedVoicing, context.slot.attack, context.slot.attackOrders, p, context.shapes);
         fillTriggerPage(pages[p], pageNotes, timing);
     }
 }
@@ -219,7 +232,8 @@ void compileTriggerRowInto(TriggerRow& row, const ProgressionSlot& slot, std::sp
     const std::size_t pageCount = advanced ? static_cast<std::size_t>(attack.roundRobinLength) : 1;
     row.pageCount = static_cast<std::uint8_t>(pageCount);
 
-    compilePages(row.pages, pageCount, voicedNotes, voicedNotes, slot);
+    PageContext pages(slot, voicedNotes);
+    compilePages(row.pages, pageCount, voicedNotes, pages);
     setSpreadContour(row, attack, advanced);
 
     const PatternView pattern = viewRhythmPattern(rhythm);
@@ -249,7 +263,7 @@ void compileTriggerRowInto(TriggerRow& row, const ProgressionSlot& slot, std::sp
         if (const auto* computed = findComputedPages(row, i, notes, voicedNotes, hits)) {
             std::memcpy(static_cast<void*>(hit.pages.data()), computed->data(), pageCount * sizeof(TriggerPage));
         } else {
-            compilePages(hit.pages, pageCount, notes, voicedNotes, slot);
+            compilePages(hit.pages, pageCount, notes, pages);
         }
     }
 }
