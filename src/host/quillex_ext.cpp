@@ -11,6 +11,7 @@
 #include "host/bridge_request_table.h"
 #include "host/midi_input_config.h"
 #include "host/page_message.h"
+#include "host/preset_request.h"
 #include "host/utf8_repair.h"
 #include "protocol/diagnostic_trace.h"
 #include "protocol/json_text.h"
@@ -199,6 +200,16 @@ void quillex_ext::dispatchRequest(std::string_view requestType, const json& mess
         case RequestKind::SetUserSetting:
             handleSetUserSetting(payload);
             return;
+        case RequestKind::RhythmPreset: {
+            const BridgeReply reply = handlePresetRequest(*rhythmPresets, PresetKind::Rhythm, payload);
+            sendToPage(reply.type, reply.payload);
+            return;
+        }
+        case RequestKind::GesturePreset: {
+            const BridgeReply reply = handlePresetRequest(*gesturePresets, PresetKind::Gesture, payload);
+            sendToPage(reply.type, reply.payload);
+            return;
+        }
         case RequestKind::DocumentCommand:
             handleDocumentCommand(payload);
             return;

@@ -17,6 +17,7 @@
 #include "performance/trigger_row_table.h"
 #include "platform/lyra/lyra.h"
 #include "protocol/bridge_reply.h"
+#include "storage/preset_library.h"
 #include "storage/user_settings_store.h"
 
 namespace quillex {
@@ -92,6 +93,8 @@ private:
     q37::lyra::outlet output{this, "(anything) messages to jweb"};
     q37::lyra::timer systemWakeTimer{this, [this] { sendSystemWake(); }};
     UserSettingsPaths settingsPaths = userSettingsPaths();
+    std::unique_ptr<PresetLibrary> rhythmPresets = makePresetLibrary(rhythmPresetLibraryDefinition());
+    std::unique_ptr<PresetLibrary> gesturePresets = makePresetLibrary(gesturePresetLibraryDefinition());
     PersistenceTransactionRegistry persistenceRegistry;
     TriggerRowTable triggerTable;
     std::shared_ptr<DocumentSession> documentSession = std::make_shared<DocumentSession>();
