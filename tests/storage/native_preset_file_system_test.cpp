@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/file_primitives.h"
 #include "support/file_testing.h"
 
 namespace quillex::host {
@@ -95,6 +97,28 @@ TEST(NativePresetFileSystem, CreatesEveryFolderLevelAndNamesEachFailure) {
           refusal([&] { files->install(bad, folder / "x"); }), refusal([&] { files->install(folder / "x", bad); }),
           refusal([&] { files->createDirectories(bad); }), refusal([&] { files->lock(bad); })}) {
         EXPECT_EQ(message, "Preset path is not valid UTF-8");
+    }
+}
+
+TEST(NativePresetFileSystem, AShortWriteOrAFailedSyncIsAFlushFailure) {
+    TempFolder folder;
+    const auto files = makeNativePresetFileSystem();
+    for (const auto failing :
+         {platform::FileCall::writeTemporary, platform::FileCall::syncTemporary, platform::FileCall::closeTemporary}) {
+        quillex::testing::ScopedFilePrimitives seam(platform::gatedFilePrimitives(
+            platform::realFilePrimitives(), [failing](platform::FileCall call) { return call == failing ? EIO : 0; }));
+        EXPECT_EQ(refusal([&] { files->writeTemporaryFile(folder / "x.tmp", "text"); }),
+                  "Could not flush temporary preset file")
+            << platform::fileCallName(failing);
+    }
+    {
+        quillex::testing::ScopedFilePrimitives seam(platform::gatedFilePrimitives(
+            platform::realFilePrimitives(),
+            [](platform::FileCall call) { return call == platform::FileCall::syncFolder ? EIO : 0; }));
+        files->writeTemporaryFile(folder / "y.tmp", "text");
+        // The rename went through but is not yet durable: reported as a failed install.
+        EXPECT_EQ(refusal([&] { files->install(folder / "y.tmp", folder / "y.json"); }),
+                  "Could not install preset library");
     }
 }
 

@@ -458,6 +458,26 @@ TEST_P(PresetStore, ConstructorRefusesIncompleteParts) {
 INSTANTIATE_TEST_SUITE_P(BothKinds, PresetStore, ::testing::ValuesIn(kinds()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A codec whose new entries decode to something else (here: events left out of canonical
+// order) is caught before anything is written. Only the rhythm kind has such entries.
+TEST(PresetStoreWrites, RefuseALibraryThatIsNotCanonical) {
+    auto fileSystem = std::make_shared<FakePresetFileSystem>();
+    PresetLibraryDefinition careless = rhythmPresetLibraryDefinition();
+    careless.makeEntry = [](const std::string& id, const std::string& name, const json& payload) {
+        json entry = makeRhythmPresetEntry(id, name, payload);
+        std::reverse(entry["events"].begin(), entry["events"].end());
+        return entry;
+    };
+    const std::string path = "/data/Quillex/rhythm_presets.json";
+    PresetLibrary store(careless, path, fileSystem);
+    const std::string stored = fileSystem->files[path] = testing::presetLibrary(3, {testing::grooveEntry()}).dump();
+    const auto result = store.create("t", "x", json{{"lengthSteps", 16}, {"events", testing::grooveEvents()}}.dump());
+    EXPECT_EQ(result.code, "rhythm_preset_create_error");
+    EXPECT_EQ(result.message, "Rhythm preset library mutation was not canonical");
+    EXPECT_EQ(fileSystem->files.at(path), stored);
+    EXPECT_EQ(fileSystem->files.count(path + ".tmp"), 0u);
+}
+
 TEST(PresetBridgeEntries, RhythmEventsThatAreNotJsonLeaveTheTransactionUnspent) {
     auto fileSystem = std::make_shared<FakePresetFileSystem>();
     PresetLibrary store(rhythmPresetLibraryDefinition(), "/data/Quillex/rhythm_presets.json", fileSystem);
