@@ -117,7 +117,9 @@ void PresetLibrary::writeLibrary(const nlohmann::json& library) {
                 throw std::runtime_error(definition_.label + " write failed and rollback could not be completed");
             }
         } else {
-            removeQuietly(*fileSystem_, libraryPath_);
+            // Only a regular file can be the new library; whatever else holds the name
+            // (an install that failed before replacing it) is left alone.
+            if (fileSystem_->exists(libraryPath_)) removeQuietly(*fileSystem_, libraryPath_);
             if (fileSystem_->exists(libraryPath_)) {
                 throw std::runtime_error(definition_.label + " write failed and the new library could not be removed");
             }
