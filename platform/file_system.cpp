@@ -175,8 +175,18 @@ FileOutcome removeFile(const std::string& path) {
 FileResult<std::string> readFileBounded(const std::string& path, std::size_t limit) {
     if (!usablePath(path)) return failed<std::string>(FileStatus::invalidPath, 0, path);
     const FilePrimitives& p = filePrimitives();
-    const int fd = p.open(FileCall::openRead, path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    // Non-blocking, so a FIFO put in the file's place between the existence
+    // check and this open cannot hold the caller until a writer appears; the
+    // type is then checked on what was opened.
+    const int fd = p.open(FileCall::openRead, path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
     if (fd < 0) return failed<std::string>(FileStatus::openFailed, errno, path);
+    struct stat info {};
+    const int statResult = ::fstat(fd, &info);
+    if (statResult != 0 || !S_ISREG(info.st_mode)) {
+        const int error = statResult != 0 ? errno : EINVAL;
+        closeDescriptor(FileCall::closeRead, fd);
+        return failed<std::string>(FileStatus::openFailed, error, path);
+    }
 
     FileResult<std::string> result;
     std::string& text = result.value;

@@ -59,7 +59,7 @@ bool parseLockedSlot(const nlohmann::json& element, const std::optional<std::uin
     if (slot.chord.bass) {
         Chord bassNote = slot.chord;
         bassNote.root = *slot.chord.bass;
-        const AlteredDegree bass = locateRootDegree(bassNote, sourceKey, chordBassSpellingToken(slot.authoredSymbol));
+        const AlteredDegree bass = locateRootDegree(bassNote, sourceKey, slashBassSpellingToken(slot.authoredSymbol));
         if (!bass.valid) {
             return fail(error, "Locked chord bass placement could not be resolved: " + slot.authoredSymbol);
         }
@@ -69,12 +69,6 @@ bool parseLockedSlot(const nlohmann::json& element, const std::optional<std::uin
 }
 
 }  // namespace
-
-std::string chordBassSpellingToken(std::string_view chordSymbol) {
-    const std::size_t slash = chordSymbol.rfind('/');
-    if (slash == std::string_view::npos) return {};
-    return rootSpellingToken(chordSymbol.substr(slash + 1));
-}
 
 bool validateMinorScaleType(const nlohmann::json& object, bool minor, bool& melodic, std::string& error,
                             std::string_view prefix) {

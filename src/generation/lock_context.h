@@ -36,10 +36,6 @@ struct LockContext {
     bool operator==(const LockContext&) const = default;
 };
 
-// The spelling token of a slash chord's bass: the text after the last "/", since
-// a quality may hold a slash of its own ("C6/9/E" is C6/9 over E).
-std::string chordBassSpellingToken(std::string_view chordSymbol);
-
 // Checks "minorScaleType" of `object`: absent is natural; otherwise "natural"
 // or "melodic", and only "natural" in a major key. Messages start with `prefix`.
 bool validateMinorScaleType(const nlohmann::json& object, bool minor, bool& melodic, std::string& error,

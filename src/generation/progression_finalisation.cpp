@@ -28,7 +28,7 @@ nlohmann::json renderAuthored(const GeneratedChord& slot, const KeyContext& key)
     out["degree"] = scaleDegreeOf(key.key, parsed->root);
     out["category"] = familyOfChord(*parsed);
     out["intervals"] = parsed->intervals;
-    if (parsed->bass) out["bass"] = chordBassSpellingToken(slot.authoredSymbol);
+    if (parsed->bass) out["bass"] = slashBassSpellingToken(slot.authoredSymbol);
     return out;
 }
 
@@ -49,7 +49,7 @@ nlohmann::json renderInKey(const GeneratedChord& slot, const KeyContext& key, bo
     out["degree"] = scaleDegreeOf(key.key, slot.chord.root);
     out["category"] = classifyQualityFamily(ChordQuality{shown->quality, shown->intervals});
     out["intervals"] = shown->intervals;
-    if (slot.chord.bass) out["bass"] = chordBassSpellingToken(rendered->displaySymbol);
+    if (slot.chord.bass) out["bass"] = slashBassSpellingToken(rendered->displaySymbol);
     return out;
 }
 

@@ -52,7 +52,8 @@ std::string rootSpellingToken(std::string_view text) {
 }
 
 std::string slashBassSpellingToken(std::string_view chordSymbol) {
-    const std::size_t slash = chordSymbol.find('/');
+    // The bass follows the last "/": qualities such as "6/9" hold one of their own.
+    const std::size_t slash = chordSymbol.rfind('/');
     if (slash == std::string_view::npos || slash + 1 >= chordSymbol.size()) return {};
     return rootSpellingToken(chordSymbol.substr(slash + 1));
 }

@@ -56,7 +56,7 @@ struct DegreeHint {
 // right after it; empty when the text does not start with a note letter.
 std::string rootSpellingToken(std::string_view text);
 
-// `rootSpellingToken` of what follows the first "/"; empty without one.
+// `rootSpellingToken` of what follows the last "/"; empty without one.
 std::string slashBassSpellingToken(std::string_view chordSymbol);
 
 // The pitch class written on the token's letter (the token's accidentals are

@@ -130,7 +130,7 @@ TEST(LockContextTest, ReadsTheSourceKeyAndPlacesChordsByDegree) {
     const std::optional<LockContext> withSlashQuality = parseLockContext(sixNine, error);
     ASSERT_TRUE(withSlashQuality) << error;
     EXPECT_EQ(withSlashQuality->slots[0].bassPlacement, (AlteredDegree{2, 0, true}));
-    EXPECT_EQ(chordBassSpellingToken("C6/9/Eb"), "Eb");
+    EXPECT_EQ(slashBassSpellingToken("C6/9/Eb"), "Eb");
     EXPECT_EQ(parseLockContext(json::object(), error), LockContext{});
     EXPECT_EQ(parseLockContext(json::array(), error), LockContext{});
 }

@@ -232,6 +232,15 @@ TEST(FileRead, TheLimitIsInclusiveAndNeverOverread) {
     EXPECT_EQ(bytesRead, limit + 1);
 }
 
+// A FIFO without a writer must not hold the read; a folder is no file either.
+TEST(FileRead, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
+    TempFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(folder / "dir");
+    EXPECT_EQ(readFileBounded(folder / "fifo", 100).status, FileStatus::openFailed);
+    EXPECT_EQ(readFileBounded(folder / "dir", 100).status, FileStatus::openFailed);
+}
+
 TEST(FileRead, BinaryBytesComeBackAsStored) {
     TempFolder folder;
     std::string bytes;

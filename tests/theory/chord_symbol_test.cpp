@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "theory/chord_quality_table.h"
+#include "theory/key_spelling.h"
 
 namespace quillex {
 namespace {
@@ -91,6 +92,7 @@ TEST(ChordSymbolParse, SlashQualitiesTakeEveryBass) {
                 EXPECT_EQ(chord->root, parseKeyRoot(root)) << text;
                 EXPECT_EQ(chord->quality, canonical) << text;
                 EXPECT_EQ(chord->bass, parseKeyRoot(bass)) << text;
+                EXPECT_EQ(slashBassSpellingToken(text), bass) << text;
             }
         }
     }
