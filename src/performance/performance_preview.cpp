@@ -31,6 +31,14 @@ bool hasExactPreviewShape(const json& payload) {
            readUint64Integer(*ordinal).has_value();
 }
 
+// A whole number in range, or `outOfRange`; a value that is no number raises the JSON
+// library's type error, as reading it as an integer would.
+std::int32_t readWholeNumber(const json& value, std::int32_t outOfRange) {
+    if (const std::optional<std::int32_t> exact = readInt32Exact(value)) return *exact;
+    if (!value.is_number()) return value.get<std::int32_t>();
+    return outOfRange;
+}
+
 double beatsAt(const json& shape, const char* key, std::size_t index) { return shape.at(key).at(index).get<double>(); }
 
 }  // namespace
@@ -53,8 +61,8 @@ bool writePreviewNotes(void* context, const ExpandedNote& note) noexcept {
 json renderPerformancePreview(const json& payload) {
     if (!hasExactPreviewShape(payload)) fail("Performance preview request is invalid");
     std::vector<std::int32_t> notes;
-    for (const json& note : payload.at("notes")) notes.push_back(readInt32Saturating(note));
-    const std::int32_t velocity = readInt32Saturating(payload.at("velocity"));
+    for (const json& note : payload.at("notes")) notes.push_back(readWholeNumber(note, -1));
+    const std::int32_t velocity = readWholeNumber(payload.at("velocity"), 0);
     const std::uint64_t hitOrdinal = *readUint64Integer(payload.at("hitOrdinal"));
     if (notes.empty() || notes.size() > kTriggerNotesPerPage || velocity < 1 || velocity > 127) {
         fail("Performance preview values are invalid");

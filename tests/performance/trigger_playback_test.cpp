@@ -248,16 +248,19 @@ TEST(TriggerHorizon, OverflowAndRefusalsLeaveAnEmptyBuffer) {
 }
 
 TEST(TriggerHorizon, StalePreparationFollowsTheNewPageAndResetKeepsCounters) {
-    Playback p({rhythmRow({pageOf({60}), pageOf({62})}, 4.0, 4.0, {0.0, 1.0})});
+    // The pages of a hit share its pitches; the second page plays at half velocity.
+    TriggerPage soft = pageOf({60});
+    soft.velocityMultipliers[0] = 0.5;
+    Playback p({rhythmRow({pageOf({60}), soft}, 4.0, 4.0, {0.0, 1.0})});
     ASSERT_EQ(p.start(0, 90, 7), kTriggerStarted);
     ASSERT_TRUE(p.horizon(0.0, 4.0));
-    EXPECT_EQ(p.events[0].pitch, 60);
-    EXPECT_EQ(p.events[2].pitch, 62);
+    EXPECT_EQ(p.events[0].velocity, 90);
+    EXPECT_EQ(p.events[2].velocity, 45);
     p.state->pageOverride = 1;
     p.state->prepared = false;
     ASSERT_TRUE(p.horizon(0.0, 4.0));
-    EXPECT_EQ(p.events[0].pitch, 62);
-    EXPECT_EQ(p.events[0].velocity, 90);
+    EXPECT_EQ(p.events[0].velocity, 45);
+    EXPECT_EQ(p.events[2].velocity, 45);
 
     p.state->roundRobin = 5;
     resetTriggerPlayback(*p.state);
