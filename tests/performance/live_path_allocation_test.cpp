@@ -45,7 +45,7 @@ TEST(LivePathAllocation, StartPrepareHorizonExpandAndWalkAllocateNothing) {
     EXPECT_TRUE(prepareRhythmicTrigger(*state));
     EXPECT_FALSE(renderTriggerHorizon(*state, 0.0, 1e6, events.data(), events.size(), count));
     EXPECT_TRUE(
-        renderTriggerRows(table->rows, 2, 8.0, nullptr, true, false, nullptr, 0, -1, &sink, CountingSink::sink));
+        renderTriggerRows(table->rows.data(), 2, 8.0, nullptr, true, false, nullptr, 0, -1, &sink, CountingSink::sink));
     resetTriggerPlayback(*state);
     const std::size_t allocations = scope.count();
     EXPECT_EQ(allocations, 0u);
