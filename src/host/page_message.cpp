@@ -2,6 +2,7 @@
 #include "host/page_message.h"
 
 #include <atomic>
+#include <cstdint>
 
 namespace quillex {
 
@@ -39,7 +40,167 @@ json buildPageMessage(std::string_view type, json payload) {
     return message;
 }
 
-std::string writeWireText(const json& value) { return value.dump(-1, ' ', true, json::error_handler_t::strict); }
+namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+void appendEscapedUnit(std::string& out, std::uint32_t unit) {
+    out += "\\u";
+    out += kHexDigits[(unit >> 12) & 0xF];
+    out += kHexDigits[(unit >> 8) & 0xF];
+    out += kHexDigits[(unit >> 4) & 0xF];
+    out += kHexDigits[unit & 0xF];
+}
+
+// The library's escaping with every character beyond ASCII as \u escapes; false
+// at the first byte that is not well-formed UTF-8 (the caller lets the library
+// raise its own error for it).
+bool appendWireString(std::string& out, std::string_view text) {
+    out += '"';
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t plain = i;
+        while (plain < text.size()) {
+            const auto c = static_cast<unsigned char>(text[plain]);
+            if (c < 0x20 || c == '"' || c == '\\' || c >= 0x7F) break;
+            ++plain;
+        }
+        out.append(text.substr(i, plain - i));
+        i = plain;
+        if (i == text.size()) break;
+        const auto c = static_cast<unsigned char>(text[i]);
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                ++i;
+                continue;
+            case '\\':
+                out += "\\\\";
+                ++i;
+                continue;
+            case '\b':
+                out += "\\b";
+                ++i;
+                continue;
+            case '\f':
+                out += "\\f";
+                ++i;
+                continue;
+            case '\n':
+                out += "\\n";
+                ++i;
+                continue;
+            case '\r':
+                out += "\\r";
+                ++i;
+                continue;
+            case '\t':
+                out += "\\t";
+                ++i;
+                continue;
+            default:
+                break;
+        }
+        if (c < 0x80) {
+            appendEscapedUnit(out, c);
+            ++i;
+            continue;
+        }
+        // One UTF-8 sequence, checked as strictly as the library checks it.
+        std::size_t length = 0;
+        std::uint32_t point = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+            point = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            point = c & 0x0F;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            point = c & 0x07;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+            point = (point << 6) | (next & 0x3F);
+        }
+        if (point <= 0xFFFF) {
+            appendEscapedUnit(out, point);
+        } else {
+            appendEscapedUnit(out, 0xD7C0 + (point >> 10));
+            appendEscapedUnit(out, 0xDC00 + (point & 0x3FF));
+        }
+        i += length;
+    }
+    out += '"';
+    return true;
+}
+
+bool appendWire(std::string& out, const json& value) {
+    switch (value.type()) {
+        case json::value_t::object: {
+            out += '{';
+            bool first = true;
+            for (const auto& [key, member] : value.items()) {
+                if (!first) out += ',';
+                first = false;
+                if (!appendWireString(out, key)) return false;
+                out += ':';
+                if (!appendWire(out, member)) return false;
+            }
+            out += '}';
+            return true;
+        }
+        case json::value_t::array: {
+            out += '[';
+            bool first = true;
+            for (const json& element : value) {
+                if (!first) out += ',';
+                first = false;
+                if (!appendWire(out, element)) return false;
+            }
+            out += ']';
+            return true;
+        }
+        case json::value_t::string:
+            return appendWireString(out, value.get_ref<const std::string&>());
+        case json::value_t::boolean:
+            out += value.get<bool>() ? "true" : "false";
+            return true;
+        case json::value_t::null:
+            out += "null";
+            return true;
+        case json::value_t::number_integer:
+            out += std::to_string(value.get<std::int64_t>());
+            return true;
+        case json::value_t::number_unsigned:
+            out += std::to_string(value.get<std::uint64_t>());
+            return true;
+        default:
+            // Floats (shortest round trip, always with a fraction or exponent) and
+            // anything rarer keep the library's own form.
+            out += value.dump(-1, ' ', true, json::error_handler_t::strict);
+            return true;
+    }
+}
+
+}  // namespace
+
+std::string writeWireText(const json& value) {
+    // The library's strict ASCII form, written without its per-byte decoder on
+    // the plain runs that make up nearly all of a long text.
+    std::string text;
+    if (appendWire(text, value)) return text;
+    return value.dump(-1, ' ', true, json::error_handler_t::strict);  // raises type_error 316
+}
 
 namespace {
 

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+#include <random>
+
 #include "host_harness.h"
 
 namespace quillex {
@@ -52,6 +56,74 @@ TEST(PageMessage, WireTextIsSortedCompactAsciiAndStrict) {
     const json message = buildPageMessage("t", {{"s", "\xC3\xA9\xF0\x9F\x98\x80"}});
     EXPECT_EQ(writeWireText(message), R"({"ok":true,"payload":{"s":"\u00e9\ud83d\ude00"},"type":"t"})");
     EXPECT_THROW(writeWireText(json{{"s", "\xFF"}}), json::type_error);
+}
+
+// The wire writer against the library's own strict ASCII dump, over random values.
+TEST(PageMessage, WireTextIsTheLibrarysAsciiDumpForRandomValues) {
+    std::mt19937 random(7);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    auto randomText = [&] {
+        std::string text;
+        for (int i = pick(12); i > 0; --i) {
+            const int kind = pick(5);
+            std::uint32_t point = kind == 0   ? static_cast<std::uint32_t>(pick(0x80))
+                                  : kind == 1 ? 0x80 + static_cast<std::uint32_t>(pick(0x780))
+                                  : kind == 2 ? 0x800 + static_cast<std::uint32_t>(pick(0xF800))
+                                  : kind == 3 ? 0x10000 + static_cast<std::uint32_t>(pick(0x100000))
+                                              : static_cast<std::uint32_t>(32 + pick(95));
+            if (point >= 0xD800 && point <= 0xDFFF) point = 0xE000;
+            if (point < 0x80) {
+                text += static_cast<char>(point);
+            } else if (point < 0x800) {
+                text += static_cast<char>(0xC0 | (point >> 6));
+                text += static_cast<char>(0x80 | (point & 0x3F));
+            } else if (point < 0x10000) {
+                text += static_cast<char>(0xE0 | (point >> 12));
+                text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+                text += static_cast<char>(0x80 | (point & 0x3F));
+            } else {
+                text += static_cast<char>(0xF0 | (point >> 18));
+                text += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+                text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+                text += static_cast<char>(0x80 | (point & 0x3F));
+            }
+        }
+        return text;
+    };
+    std::function<json(int)> randomValue = [&](int depth) -> json {
+        switch (pick(depth > 3 ? 6 : 8)) {
+            case 0:
+                return randomText();
+            case 1:
+                return static_cast<std::int64_t>(random()) - (1LL << 31);
+            case 2:
+                return static_cast<std::uint64_t>(random()) << 32 | random();
+            case 3:
+                return std::ldexp(static_cast<double>(random()), pick(200) - 100) * (pick(2) ? 1 : -1);
+            case 4:
+                return pick(2) == 0;
+            case 5:
+                return nullptr;
+            case 6: {
+                json array = json::array();
+                for (int i = pick(4); i > 0; --i) array.push_back(randomValue(depth + 1));
+                return array;
+            }
+            default: {
+                json object = json::object();
+                for (int i = pick(4); i > 0; --i) object[randomText()] = randomValue(depth + 1);
+                return object;
+            }
+        }
+    };
+    for (int round = 0; round < 2000; ++round) {
+        const json value = randomValue(0);
+        ASSERT_EQ(writeWireText(value), value.dump(-1, ' ', true, json::error_handler_t::strict)) << round;
+    }
+    for (const char* bad : {"\xFF", "a\xC3", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF"}) {
+        EXPECT_THROW(writeWireText(json{{"k", bad}}), json::type_error) << bad;
+        EXPECT_THROW(writeWireText(json{{bad, 1}}), json::type_error) << bad;
+    }
 }
 
 TEST(ChunkFrames, PiecesJoinBackByteForByte) {
