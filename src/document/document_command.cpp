@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "document/document_reader.h"
+#include "document/progression_commands.h"
 #include "document/section_commands.h"
 #include "protocol/diagnostic_trace.h"
 #include "protocol/json_number.h"
@@ -34,11 +35,6 @@ bool hasReadEnvelope(const json& request) {
 
 bool hasSettlementEnvelope(const json& request) {
     return hasExactlyKeys(request, {"schemaVersion", "transactionId", "command"});
-}
-
-BridgeReply runUnsupported(const DocumentCommandContext& context) {
-    return makeDocumentErrorReply(context.request, "unsupported_document_command",
-                                  "Document command type is unsupported");
 }
 
 BridgeReply runGetDocumentView(const DocumentCommandContext& context) {
@@ -158,17 +154,16 @@ BridgeReply runSettlement(const DocumentCommandContext& context) {
     return {isCommit ? "document_commit_result" : "document_rollback", std::move(payload)};
 }
 
-// The command types in the order they are tried. The five progression edits answer
-// as unsupported until their steps exist.
+// The command types in the order they are tried.
 constexpr std::array<DocumentCommandEntry, 17> kCommandTable = {{
     {"get_document_view", runGetDocumentView},
     {"get_document_revision", runGetDocumentRevision},
     {"restore_project_snapshot", runRestoreProjectSnapshot},
-    {"replace_progression_text", runUnsupported},
-    {"apply_slot_edits", runUnsupported},
-    {"transpose_progression", runUnsupported},
-    {"set_parallel_mode", runUnsupported},
-    {"apply_generated_progression", runUnsupported},
+    {"replace_progression_text", runReplaceProgressionText},
+    {"apply_slot_edits", runApplySlotEdits},
+    {"transpose_progression", runTransposeProgression},
+    {"set_parallel_mode", runSetParallelMode},
+    {"apply_generated_progression", runApplyGeneratedProgression},
     {"set_key", runSectionHandler<handleSetKey, kKeySections>},
     {"set_voicing_policy", runSectionHandler<handleSetVoicingPolicy, kVoicingSections>},
     {"set_rhythm", runSectionHandler<handleSetRhythm, kRhythmSections>},

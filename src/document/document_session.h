@@ -6,15 +6,18 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
 #include "document/project_document.h"
 #include "document/resolved_document_revision.h"
 #include "document/revision_resolver.h"
+#include "document/slot_edit.h"
 #include "document/user_settings_section.h"
 #include "voicing/voicer_port.h"
 
@@ -98,6 +101,28 @@ public:
     SessionResult updateProgressionLog(std::shared_ptr<const ProgressionLog> log,
                                        const UserSettingsSection& userSettings, std::uint64_t baseRevision,
                                        std::string transactionId);
+
+    // Progression commands: each records one revision or changes nothing.
+    SessionResult applySlotEdits(const std::vector<SlotEdit>& edits, std::shared_ptr<const KeySection> keyOverride,
+                                 std::shared_ptr<const VoicingSection> voicingOverride,
+                                 std::shared_ptr<const GestureSection> gestureOverride,
+                                 const UserSettingsSection& userSettings, std::uint64_t baseRevision,
+                                 std::string transactionId);
+    SessionResult replaceProgressionText(const std::string& text, bool resetAutoVoicing,
+                                         std::shared_ptr<const ProgressionLog> progressionLog,
+                                         std::shared_ptr<const KeySection> keyOverride,
+                                         std::shared_ptr<const VoicingSection> voicingOverride,
+                                         std::shared_ptr<const GestureSection> gestureOverride,
+                                         const UserSettingsSection& userSettings, std::uint64_t baseRevision,
+                                         std::string transactionId);
+    // Items are chord texts, or none for a rest.
+    SessionResult applyGeneratedProgression(const std::vector<std::optional<std::string>>& items,
+                                            std::shared_ptr<const KeySection> key,
+                                            const UserSettingsSection& userSettings, std::uint64_t baseRevision,
+                                            std::string transactionId);
+    SessionResult applyMusicalTransform(std::vector<SlotChord> chords, std::shared_ptr<const KeySection> key,
+                                        const UserSettingsSection& userSettings, std::uint64_t baseRevision,
+                                        std::string transactionId);
 
     // The frame every mutating command shares: under the command mutex, check the
     // transaction, copy the base document (sharing every section), let `change` replace
