@@ -132,13 +132,13 @@ TEST_F(CommandTest, TheIdIsSpentFromTheTypeCheckOn) {
                 "Document command transaction ID has already been used");
 }
 
-TEST_F(CommandTest, ProgressionEditsAreNotServedYet) {
+TEST_F(CommandTest, ProgressionEditsCheckTheirFields) {
     ASSERT_EQ(restore("r").type, "document_revision");
-    for (const auto& type : {"replace_progression_text", "apply_slot_edits", "transpose_progression",
-                             "set_parallel_mode", "apply_generated_progression"}) {
+    for (const std::string type : {"replace_progression_text", "apply_slot_edits", "transpose_progression",
+                                   "set_parallel_mode", "apply_generated_progression"}) {
         const auto id = freshId();
-        expectError(run(commandRequest(id, {{"type", type}}, 0)), "unsupported_document_command",
-                    "Document command type is unsupported");
+        expectError(run(commandRequest(id, {{"type", type}}, 0)), "invalid_document_command",
+                    type + " fields are invalid");
         EXPECT_TRUE(spent(id));
     }
 }
