@@ -13,14 +13,6 @@ namespace quillex {
 
 using nlohmann::json;
 
-json buildTransformChordList(const ProgressionSection& progression) {
-    json chords = json::array();
-    for (const auto& slot : progression.slots) {
-        if (!slot.isRest) chords.push_back(slot.chord.original);
-    }
-    return chords;
-}
-
 void addTransformOptions(json& request, const UserSettingsSection& settings) {
     request["spellingPreference"] = settings.spellingPreference;
     request["simplifyAccidentals"] = settings.simplifyAccidentals;

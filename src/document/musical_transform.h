@@ -9,14 +9,10 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "document/key_section.h"
-#include "document/progression_section.h"
 #include "document/slot_chord.h"
 #include "document/user_settings_section.h"
 
 namespace quillex {
-
-// The "original" text of every chord slot, rests skipped, in slot order.
-nlohmann::json buildTransformChordList(const ProgressionSection& progression);
 
 // Adds "spellingPreference" and "simplifyAccidentals" from the user settings.
 void addTransformOptions(nlohmann::json& request, const UserSettingsSection& settings);
