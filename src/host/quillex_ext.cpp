@@ -11,6 +11,7 @@
 #include "host/bridge_request_table.h"
 #include "host/midi_input_config.h"
 #include "host/page_message.h"
+#include "host/payload_shape.h"
 #include "host/preset_request.h"
 #include "host/utf8_repair.h"
 #include "protocol/diagnostic_trace.h"
@@ -78,6 +79,8 @@ const std::array<const char*, 31>& quillex_ext::message_names() {
 
 quillex_ext::quillex_ext(const atoms&) {
     ensureCorporaInitialized();
+    // Runs on the system's thread: it only arms the wake timer.
+    powerRegistration.registerFor([this] { systemWakeTimer.delay(500); });
     {
         // The worker may only arm the delivery queue; the install runs on the main thread.
         std::lock_guard lock(compileMailbox->mutex);
@@ -89,6 +92,7 @@ quillex_ext::quillex_ext(const atoms&) {
 quillex_ext::~quillex_ext() {
     // Nothing may leave a destructor; each step reports its own failure.
     try {
+        powerRegistration.unregister();
         systemWakeTimer.stop();
         triggerResponseTimer.stop();
         bridgeFlushQueue.unset();
@@ -338,7 +342,7 @@ void quillex_ext::onAnything(const atoms& args) {
             post("__qx_to_core_chunk without a frame ignored");
             return;
         }
-        notAvailable("__qx_to_core_chunk");
+        acceptToCoreChunk(atom_text(args[1]));
         return;
     }
     if (!text.starts_with("{")) {
@@ -346,12 +350,36 @@ void quillex_ext::onAnything(const atoms& args) {
         return;
     }
     try {
-        const json value = parseRequestText(text);
-        (void)value;
-        notAvailable("bare payload routing");
+        parsePayloadShape(parseRequestText(text));
     } catch (const std::exception& e) {
         sendToPage("error", json{{"message", "JSON parse error: " + repairUtf8(e.what())}});
     }
+}
+
+void quillex_ext::acceptToCoreChunk(std::string_view frameText) {
+    json frame;
+    try {
+        frame = parseRequestText(frameText);
+    } catch (const std::exception&) {
+        inboundChunks.reset();
+        sendToPage("host_error", makeToCoreChunkUndecodablePayload());
+        return;
+    }
+    ToCoreChunkResult result = inboundChunks.accept(frame);
+    if (result.hasError) {
+        if (!result.keepPending) inboundChunks.reset();
+        sendToPage("host_error", makeToCoreChunkErrorPayload(result.code, frame));
+    }
+    if (result.complete) routeTransportMessage(result.type, result.text);
+}
+
+void quillex_ext::parsePayloadShape(const json& payload) {
+    const std::string type = inferPayloadType(payload);
+    if (!type.empty()) {
+        dispatchRequestSafely(type, payload);
+        return;
+    }
+    sendToPage("error", makePayloadShapeError(payload));
 }
 
 void quillex_ext::onNotify(const q37::lyra::notification&) {
@@ -541,7 +569,15 @@ void quillex_ext::deliverTriggerProgram() {
 // ---- Timer and queue tasks of later features ------------------------------
 
 void quillex_ext::flushTriggerResponses() {}
-void quillex_ext::sendSystemWake() {}
+
+// ---- Power resume -----------------------------------------------------------
+
+void quillex_ext::sendSystemWake() {
+    // A message cut in pieces before the sleep will not be finished after it.
+    inboundChunks.reset();
+    emitToBridge("system_wake", json::object());
+    sendToPage("system_wake", json::object());
+}
 
 void registerQuillexClass() { q37::lyra::register_class<quillex_ext>("quillex"); }
 

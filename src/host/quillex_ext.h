@@ -13,6 +13,8 @@
 #include "document/user_settings_section.h"
 #include "host/bridge_response_queue.h"
 #include "host/persistence_transaction_guard.h"
+#include "host/power_notification.h"
+#include "host/to_core_chunk_assembler.h"
 #include "host/trigger_compile_worker.h"
 #include "performance/trigger_row_table.h"
 #include "platform/lyra/lyra.h"
@@ -47,6 +49,11 @@ public:
     void handleRequestMessage(std::string_view messageName, std::string_view payloadText);
     void routeTransportMessage(std::string_view name, std::string_view text);
     void dispatchRequestSafely(std::string_view requestType, const nlohmann::json& message);
+
+    // Frames of a request too long for one host message, and bare objects routed by their shape.
+    void acceptToCoreChunk(std::string_view frameText);
+    void parsePayloadShape(const nlohmann::json& payload);
+    const ToCoreChunkAssembler& inboundChunkState() const { return inboundChunks; }
 
     // The four roads out (page envelope, page text, bridge text, reply queue).
     void sendToPage(std::string_view type, const nlohmann::json& payload);
@@ -91,7 +98,9 @@ private:
     // Members in construction order.
     q37::lyra::inlet input{this, "(anything) messages from jweb"};
     q37::lyra::outlet output{this, "(anything) messages to jweb"};
-    q37::lyra::timer systemWakeTimer{this, [this] { sendSystemWake(); }};
+    // Deferred to the main thread: its task touches the assembler and the outlet, which only that thread uses.
+    q37::lyra::timer systemWakeTimer{this, [this] { sendSystemWake(); }, q37::lyra::timer_options::defer_delivery};
+    PowerNotificationRegistration powerRegistration;
     UserSettingsPaths settingsPaths = userSettingsPaths();
     std::unique_ptr<PresetLibrary> rhythmPresets = makePresetLibrary(rhythmPresetLibraryDefinition());
     std::unique_ptr<PresetLibrary> gesturePresets = makePresetLibrary(gesturePresetLibraryDefinition());
@@ -100,6 +109,7 @@ private:
     std::shared_ptr<DocumentSession> documentSession = std::make_shared<DocumentSession>();
     std::optional<nlohmann::json> userSettings;
     std::shared_ptr<const UserSettingsSection> userSettingsSection;
+    ToCoreChunkAssembler inboundChunks;
     std::uint64_t triggerGeneration = 0;
     std::shared_ptr<TriggerCompileMailbox> compileMailbox = std::make_shared<TriggerCompileMailbox>();
     bool compileStarted = false;

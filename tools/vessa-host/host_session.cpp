@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <exception>
 #include <optional>
+#include <thread>
 #include <vector>
+
+#include "platform/vessa/vessa_power.h"
 
 namespace vessa_host {
 namespace {
@@ -216,6 +219,15 @@ void HostSession::control(std::string_view line) {
             failed_ = true;
             notice("timeout");
         }
+    } else if (name == ":power" && words.size() == 2 && parseInteger(words[1]) && *parseInteger(words[1]) >= 0 &&
+               *parseInteger(words[1]) <= 0xFFFFFFFFLL) {
+        // The system calls power callbacks on a thread of its own; their arms apply at the next settle.
+        const auto eventType = static_cast<std::uint32_t>(*parseInteger(words[1]));
+        std::thread system([eventType] { vessa_power_broadcast(eventType); });
+        system.join();
+        if (!hold_) settle();
+    } else if (name == ":power-fail-next" && words.size() == 1) {
+        vessa_power_fail_next_registration();
     } else if (name == ":new" && words.size() == 1) {
         createObject();
         if (!hold_) settle();

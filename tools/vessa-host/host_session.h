@@ -20,7 +20,9 @@ struct SessionOptions {
 // where a token starting with "{" or "[" runs to the end of the line. Atoms:
 // \iN integer, \fX float, \sTEXT symbol, anything else a symbol. The first
 // atom names the message; a name the class does not register (or "anything")
-// goes to "anything" as atom 0. Lines starting with ":" are controls.
+// goes to "anything" as atom 0. Lines starting with ":" are controls; ":power
+// EVENT" raises a system power event on a thread of its own and
+// ":power-fail-next" makes the next power registration fail.
 class HostSession {
 public:
     HostSession(t_class* cls, std::ostream& out, std::ostream& console, SessionOptions options = {});
