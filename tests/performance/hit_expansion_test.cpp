@@ -212,6 +212,15 @@ TEST(RowWalk, RefusesMalformedWalks) {
     EXPECT_TRUE(refused(row, 1049.0));
     row.duration = 1048.0;
     EXPECT_FALSE(refused(row, 1048.0));
+    // Cycle numbers past 2^53, where a double no longer counts one by one.
+    TriggerRow before = good;
+    before.rhythmic = 0;
+    before.duration = 1e17;
+    const TriggerRow later[] = {before, good};
+    EXPECT_FALSE(renderTriggerRows(later, 2, 2e17, nullptr, false, false, nullptr, 0, -1, &list, NoteList::sink));
+    before.duration = 1e12;
+    const TriggerRow reachable[] = {before, good};
+    EXPECT_TRUE(renderTriggerRows(reachable, 2, 2e12, nullptr, false, false, nullptr, 0, -1, &list, NoteList::sink));
     // A hit velocity the expansion refuses fails the walk.
     row = good;
     row.velocity = 0;

@@ -221,6 +221,11 @@ TEST(TriggerHorizon, OverflowAndRefusalsLeaveAnEmptyBuffer) {
     }
     EXPECT_TRUE(p.horizon(4.0, 4.0));
     EXPECT_EQ(p.count, 0u);
+    // Far along, but still counted cycle by cycle.
+    ASSERT_TRUE(p.horizon(4e12, 4e12 + 4.0));
+    ASSERT_EQ(p.count, 8u);
+    EXPECT_EQ(p.events[0].voiceKey, key(0, 0, 1000000000000ull));
+    EXPECT_EQ(p.events[0].time, 4e12);
 
     // More than 2048 notes in one loop: 9 cycles of 256 notes.
     TriggerRow dense = testing::randomRhythmRow(*std::make_unique<std::mt19937>(1));
