@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "../document/refusal.h"
 #include "document/document_schema.h"
 #include "preset_samples.h"
+#include "storage/preset_revision.h"
 #include "storage/rhythm_pattern_validation.h"
 
 namespace quillex {
@@ -115,6 +117,41 @@ TEST(RhythmPresetRevision, MatchesTheIndependentDigestsOverRawUtf8) {
     EXPECT_EQ(computeRhythmPresetRevision("Groove", 16, grooveEvents()), kGrooveRevision);
     EXPECT_EQ(computeRhythmPresetRevision(kCafeName, 8, cafeEvents()), kCafeRevision);
     EXPECT_EQ(computeLegacyRhythmPresetRevision("Groove", grooveEvents()), kGrooveV2Revision);
+}
+
+// The revision text is written without the generic serializer for stored events; whatever
+// the events hold, the digest must be that of the compact object.
+TEST(RhythmPresetRevision, EqualsTheDigestOfTheCompactObjectForAnyEvents) {
+    std::mt19937 rng(105);
+    const std::vector<json> values = {0,
+                                      15,
+                                      -3,
+                                      std::numeric_limits<std::int64_t>::min(),
+                                      std::numeric_limits<std::uint64_t>::max(),
+                                      1.5,
+                                      "top",
+                                      "q\"\\",
+                                      "caf\xc3\xa9",
+                                      "\x01",
+                                      nullptr,
+                                      json::array()};
+    for (int run = 0; run < 2000; ++run) {
+        json events = json::array();
+        const int count = static_cast<int>(rng() % 4);
+        for (int e = 0; e < count; ++e) {
+            json event = rhythmEvent(static_cast<int>(rng() % 16), 1, "bass", 50);
+            for (const char* key : {"offset", "duration", "part", "velocity"}) {
+                if (rng() % 4 == 0) event[key] = values[rng() % values.size()];
+            }
+            if (rng() % 8 == 0) event.erase("velocity");
+            if (rng() % 8 == 0) event["extra"] = 1;
+            events.push_back(rng() % 16 == 0 ? json(7) : event);
+        }
+        const json object = {{"events", events}, {"lengthSteps", 16}, {"name", "N\xc3\xa9"}};
+        ASSERT_EQ(computeRhythmPresetRevision("N\xc3\xa9", 16, events), presetRevisionOf(object)) << events.dump();
+        ASSERT_EQ(computeLegacyRhythmPresetRevision("N", events),
+                  presetRevisionOf({{"events", events}, {"name", "N"}}));
+    }
 }
 
 TEST(RhythmPresetLibrary, DecodesACanonicalLibraryUnchanged) {
