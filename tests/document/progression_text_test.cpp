@@ -1,4 +1,6 @@
 // Progression text replacement: token kinds, slot matching by position and by text, invalid tokens, overrides.
+#include <random>
+
 #include <gtest/gtest.h>
 
 #include "document/progression_slots.h"
@@ -108,6 +110,29 @@ TEST_F(ProgressionTextTest, ASlotIsNeverTakenTwice) {
     EXPECT_EQ(ids()[0], "a1");
     EXPECT_NE(ids()[1], "a1");
     EXPECT_NE(ids()[1], "a0");
+}
+
+TEST_F(ProgressionTextTest, SameKindsAtEveryPositionKeepEveryIdAndSetting) {
+    static const std::vector<std::string> chords = {"C", "Dm", "Em7", "F", "G7", "Am", "Bb", "D/F#"};
+    std::mt19937 rng(21);
+    const auto any = [&] { return chords[rng() % chords.size()]; };
+    for (int round = 0; round < 60; ++round) {
+        std::vector<std::string> start;
+        const std::size_t count = rng() % 7;
+        for (std::size_t i = 0; i < count; ++i) start.push_back(rng() % 4 == 0 ? "r" : any());
+        restoreChords(start);
+        const auto before = slots();
+        std::string text;
+        for (const auto& token : start) text += (text.empty() ? "" : " ") + (token == "r" ? "r" : any());
+        expectApplied(replaceText(text));
+        ASSERT_EQ(slots().size(), before.size()) << text;
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            ProgressionSlot slot = slots()[i];
+            slot.chord = before[i].chord;
+            if (!before[i].isRest) slot.type = before[i].type;
+            EXPECT_EQ(slot, before[i]) << text;  // ID and every setting kept by position
+        }
+    }
 }
 
 TEST_F(ProgressionTextTest, AutoVoicingFlagsOfNewAndResetSlots) {
