@@ -9,6 +9,7 @@
 #include <map>
 
 #include "document/document_command.h"
+#include "generation/local_progression_request.h"
 #include "host/bridge_request_table.h"
 #include "host/page_message.h"
 #include "host_harness.h"
@@ -152,6 +153,10 @@ TEST(RequestDispatch, RepliesAreTheServicesOwnUnderTheEnvelope) {
         {"get_available_modifiers", handleGetAvailableModifiers, {{"chord", "Cm7"}, {"getModifiers", true}}},
         {"apply_modifiers", handleApplyModifiers, {{"chord", "C"}, {"modifiers", {"seventh-flat7"}}}},
         {"parse_chord", handleParseChord, {{"chord", "??"}}},
+        // Generation draws random numbers; its refusals do not.
+        {"generate_local_progression",
+         [](const json& p) { return handleGenerateLocalProgression(p); },
+         {{"genre", "no-such-style"}, {"length", 4}, {"request_id", "g"}}},
     };
     HostHarness host;
     for (const auto& [type, service, payload] : services) {
