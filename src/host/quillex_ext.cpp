@@ -14,6 +14,7 @@
 #include "host/payload_shape.h"
 #include "host/preset_request.h"
 #include "host/utf8_repair.h"
+#include "performance/render_performance_request.h"
 #include "protocol/diagnostic_trace.h"
 #include "protocol/json_text.h"
 #include "storage/user_settings_store.h"
@@ -170,7 +171,10 @@ void quillex_ext::dispatchRequestSafely(std::string_view requestType, const json
         const json& target =
             message.is_object() && payload != message.end() && payload->is_object() ? *payload : message;
         const bool bridge = addressedToBridge(target);
-        if (bridge && requestType == "document_command") {
+        if (bridge && requestType == "render_performance") {
+            enqueueBridgeResponse(true,
+                                  makePerformanceRenderError(target, "invalid_payload", "Request handling failed"));
+        } else if (bridge && requestType == "document_command") {
             enqueueBridgeResponse(true, makeBridgeDocumentError(target, "invalid_payload", "Request handling failed"));
         } else {
             sendToPage("error",
@@ -212,6 +216,13 @@ void quillex_ext::dispatchRequest(std::string_view requestType, const json& mess
         case RequestKind::GesturePreset: {
             const BridgeReply reply = handlePresetRequest(*gesturePresets, PresetKind::Gesture, payload);
             sendToPage(reply.type, reply.payload);
+            return;
+        }
+        case RequestKind::RenderPerformance: {
+            const bool bridge = addressedToBridge(payload);
+            BridgeReply reply = handleRenderPerformance(payload, *documentSession);
+            discardDiagnosticTrace();
+            enqueueBridgeResponse(bridge, std::move(reply));
             return;
         }
         case RequestKind::DocumentCommand:

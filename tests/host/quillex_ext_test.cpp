@@ -13,6 +13,7 @@
 #include "host/bridge_request_table.h"
 #include "host/page_message.h"
 #include "host_harness.h"
+#include "performance/render_performance_request.h"
 #include "storage/user_settings_contract.h"
 #include "theory/catalogue_requests.h"
 #include "theory/chord_modifier_requests.h"
@@ -194,6 +195,46 @@ TEST(RequestDispatch, DocumentRepliesAreTheSessionsOwnThroughEveryRoad) {
     HostHarness host;
     testing::withObject(host, [&](quillex_ext& ext) { ext.routeTransportMessage("document_command", payload.dump()); });
     EXPECT_EQ(host.take(), std::vector<std::string>{expected});
+}
+
+TEST(RequestDispatch, RenderRepliesAreTheServicesOwnThroughEveryRoad) {
+    const json payload = {{"request_id", "r"}, {"operation", "render_phrase_clips"}};
+    DocumentSession session;
+    const BridgeReply reply = handleRenderPerformance(payload, session);
+    const std::string expected =
+        "toJweb " + reply.type + " " + writeWireText(buildPageMessage(reply.type, reply.payload));
+    const json envelope = {{"type", "render_performance"}, {"payload", payload}};
+    HostHarness host;
+    for (const std::string& line :
+         {"render_performance " + payload.dump(), "fromJweb\trender_performance\t" + payload.dump(),
+          "fromJweb\trender_performance\t" + envelope.dump()}) {
+        EXPECT_EQ(host.run(line), std::vector<std::string>{expected}) << line;
+    }
+    testing::withObject(host,
+                        [&](quillex_ext& ext) { ext.routeTransportMessage("render_performance", payload.dump()); });
+    EXPECT_EQ(host.take(), std::vector<std::string>{expected});
+}
+
+TEST(BridgeQueue, NineBridgeRenderRequestsInOneTurn) {
+    HostHarness host;
+    host.session().runLine(":hold");
+    for (int i = 0; i < 9; ++i) {
+        host.session().runLine(
+            R"(render_performance {"responseTarget":"bridge","operation":"render_phrase_clips","request_id":"q)" +
+            std::to_string(i) + "\"}");
+    }
+    auto lines = host.take();
+    ASSERT_EQ(lines.size(), 1u);
+    const json overflow = splitOutletLine(lines[0]).json();
+    EXPECT_EQ(splitOutletLine(lines[0]).type, "performance_render_error");
+    EXPECT_EQ(overflow["request_id"], "q8");
+    EXPECT_EQ(overflow["payload"]["code"], "bridge_response_queue_overflow");
+    lines = host.run(":go");
+    ASSERT_EQ(lines.size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(splitOutletLine(lines[i]).selector, "toBridge");
+        EXPECT_EQ(splitOutletLine(lines[i]).json()["request_id"], "q" + std::to_string(i));
+    }
 }
 
 TEST(BridgeQueue, EightWaitAndLeaveOnePerRunTheNinthOverflowsAtOnce) {
