@@ -108,6 +108,7 @@ quillex_ext::~quillex_ext() {
             compileMailbox->hasResult = false;
         }
         deliveryQueue.unset();
+        teardownPopout();
     } catch (const std::exception& e) {
         error(std::string("teardown: ") + e.what());
     } catch (...) {
@@ -128,7 +129,8 @@ q37::lyra::message quillex_ext::transport(const char* name) {
 }
 
 q37::lyra::message quillex_ext::popoutMessage(const char* name) {
-    return q37::lyra::message(this, name, [this, name = std::string(name)](const atoms&) { notAvailable(name); });
+    return q37::lyra::message(this, name,
+                              [this, name = std::string(name)](const atoms&) { handlePopoutMessage(name); });
 }
 
 void quillex_ext::notAvailable(std::string_view what) const {
@@ -393,8 +395,9 @@ void quillex_ext::parsePayloadShape(const json& payload) {
     sendToPage("error", makePayloadShapeError(payload));
 }
 
-void quillex_ext::onNotify(const q37::lyra::notification&) {
-    // Only notifications from an open pop-out view matter, and no view is held.
+void quillex_ext::onNotify(const q37::lyra::notification& note) {
+    // Only notifications from the pop-out view matter.
+    if (note.source != nullptr && note.source == popout.handles.view) onPopoutNotify(note);
 }
 
 // ---- Outlet roads ---------------------------------------------------------
@@ -580,6 +583,25 @@ void quillex_ext::deliverTriggerProgram() {
 // ---- Timer and queue tasks of later features ------------------------------
 
 void quillex_ext::flushTriggerResponses() {}
+
+// ---- Pop-out geometry -------------------------------------------------------
+
+bool quillex_ext::persistExternalWindowGeometry(bool report) {
+    geometryTimer.stop();
+    const GeometryPersistOutcome outcome =
+        persistPopoutGeometry(settingsPaths, persistenceRegistry, popoutGeometry, nextGeometryTransactionId());
+    if (report) {
+        if (!outcome.ok)
+            sendExternalWindowError("external_window_geometry_persistence_failed", outcome.error);
+        else if (outcome.settings)
+            sendToPage("user_settings", json{{"settings", *outcome.settings}});
+    }
+    return outcome.ok;
+}
+
+void quillex_ext::sendExternalWindowError(const std::string& code, const std::string& message) {
+    sendToPage("host_error", json{{"code", code}, {"error", message}});
+}
 
 // ---- Power resume -----------------------------------------------------------
 

@@ -13,6 +13,8 @@
 #include "document/user_settings_section.h"
 #include "host/bridge_response_queue.h"
 #include "host/persistence_transaction_guard.h"
+#include "host/popout_geometry.h"
+#include "host/popout_window.h"
 #include "host/power_notification.h"
 #include "host/to_core_chunk_assembler.h"
 #include "host/trigger_compile_worker.h"
@@ -89,6 +91,33 @@ private:
     void deliverTriggerProgram();
     void flushTriggerResponses();
     void sendSystemWake();
+    // Pop-out window (popout_window.cpp).
+    friend class host::VessaExternalWindowHostApi;
+    void* hostHandle() { return static_cast<q37::lyra::object_base*>(this); }
+    void handlePopoutMessage(std::string_view name);
+    void onExternalWindowOpened();
+    void onCloseExternalWindow();
+    void onExternalWindowClosed();
+    void onGetExternalWindowState();
+    void onPopoutNotify(const q37::lyra::notification& note);
+    void pollPopoutDrag();
+    bool restoreDockedLayout();
+    bool alignPopoutBoxes();
+    void releasePopoutWindow();
+    bool applyPopoutWindowStyle();
+    std::optional<t_rect> getVisibleCanvasRect() const;
+    std::optional<PopoutWindowSize> fitJwebToView();
+    bool setPopoutViewRect(std::int32_t width, std::int32_t height);
+    void trackPopoutResize(std::int32_t width, std::int32_t height);
+    void commitPopoutDrag(std::int32_t width, std::int32_t height);
+    void syncPopoutSurface();
+    void sendExternalWindowState(bool active, std::int32_t width, std::int32_t height);
+    void collectDockedUiMetrics();
+    void teardownPopout();
+    // Pop-out geometry: writes due scales (reporting to the page when asked).
+    bool persistExternalWindowGeometry(bool report);
+    void sendExternalWindowError(const std::string& code = "external_window_failed",
+                                 const std::string& message = "Quillex pop-out window operation failed");
     void notAvailable(std::string_view what) const;
 
     q37::lyra::message request(const char* name);
@@ -118,8 +147,11 @@ private:
                                           q37::lyra::timer_options::defer_delivery};
     ResponseQueue bridgeResponses;
     q37::lyra::queue bridgeFlushQueue{this, [this] { flushBridgeResponses(); }};
-    q37::lyra::timer dragPollTimer{this, [] {}, q37::lyra::timer_options::defer_delivery};
-    q37::lyra::timer geometryTimer{this, [] {}, q37::lyra::timer_options::defer_delivery};
+    q37::lyra::timer dragPollTimer{this, [this] { pollPopoutDrag(); }, q37::lyra::timer_options::defer_delivery};
+    PopoutWindowState popout;
+    PopoutGeometry popoutGeometry;
+    q37::lyra::timer geometryTimer{this, [this] { persistExternalWindowGeometry(true); },
+                                   q37::lyra::timer_options::defer_delivery};
 
     q37::lyra::message fromJweb{this, "fromJweb", [this](const q37::lyra::atoms& args) {
                                     if (args.size() < 2) {

@@ -1,6 +1,9 @@
 // Line parsing, object bookkeeping and output of the stand-in host.
 #include "tools/vessa-host/host_session.h"
 
+#include "platform/vessa/vessa_patcher.h"
+#include "tools/vessa-host/window_controls.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -192,6 +195,7 @@ void HostSession::freeObject(int number) {
         notice(std::string("exception ") + e.what());
     }
     numbers_.erase(object);
+    vessa_patcher_forget(object);
     if (options_.verbose) notice("freed " + std::to_string(number));
 }
 
@@ -240,6 +244,9 @@ void HostSession::control(std::string_view line) {
             return;
         }
         freeObject(target);
+        if (!hold_) settle();
+    } else if (std::string reply; runWindowControl(words, object(selected_), reply)) {
+        if (!reply.empty()) notice(reply);
         if (!hold_) settle();
     } else {
         notice("bad-line " + std::string(line));
