@@ -2,6 +2,7 @@
 #include "platform/vessa/vessa_patcher.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -280,8 +281,12 @@ long patcherview_set_rect(t_patcherview* view, const t_rect* rect) {
 
 long patcherview_canvas_to_screen(t_patcherview* view, double x, double y, long* screenX, long* screenY) {
     if (fails("patcherview_canvas_to_screen") || view == nullptr || screenX == nullptr || screenY == nullptr) return 1;
-    *screenX = static_cast<long>(x + view->rect.x + view->chromeWidth);
-    *screenY = static_cast<long>(y + view->rect.y + view->chromeHeight);
+    const double sx = x + view->rect.x + view->chromeWidth;
+    const double sy = y + view->rect.y + view->chromeHeight;
+    // Screens are far smaller than this; anything beyond is no point on one.
+    if (!(std::abs(sx) < 1.0e9) || !(std::abs(sy) < 1.0e9)) return 1;
+    *screenX = static_cast<long>(sx);
+    *screenY = static_cast<long>(sy);
     return 0;
 }
 

@@ -31,16 +31,18 @@ bool saneRect(const t_rect& rect) {
 
 std::int32_t roundCoordinate(double value) { return static_cast<std::int32_t>(std::lround(value)); }
 
-// Set while the object changes the pop-out view itself; cleared on every way out.
+// Set while the object changes the pop-out view itself; the outermost scope clears
+// it on every way out, failures and exceptions included.
 class ApplyingGeometry {
 public:
-    explicit ApplyingGeometry(bool& flag) : flag_(flag) { flag_ = true; }
-    ~ApplyingGeometry() { flag_ = false; }
+    explicit ApplyingGeometry(bool& flag) : flag_(flag), outer_(flag) { flag_ = true; }
+    ~ApplyingGeometry() { flag_ = outer_; }
     ApplyingGeometry(const ApplyingGeometry&) = delete;
     ApplyingGeometry& operator=(const ApplyingGeometry&) = delete;
 
 private:
     bool& flag_;
+    bool outer_;
 };
 
 bool sendWindowFlags(t_patcher* patcher) {

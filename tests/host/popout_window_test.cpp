@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 
 #include "host/quillex_ext.h"
@@ -182,6 +183,28 @@ TEST_F(PopoutWindow, FreeingWhileOpenWritesThePendingSizeSilently) {
     host = std::make_unique<HostHarness>();
     EXPECT_EQ(run({":patcher docked", "external_window_opened"}),
               (Messages{{"external_window_state", state(true, 1000, 179)}}));
+}
+
+TEST_F(PopoutWindow, AFailedWriteIsReportedAndTriedAgainAtClose) {
+    run({":patcher docked", "external_window_opened", ":mouse 0 190 down", ":window resize 1000 179", ":mouse 0 190 up",
+         ":advance 16"});
+    const std::filesystem::path folder = std::filesystem::path(testing::scratchAppData()) / "Quillex";
+    const std::filesystem::path away = folder.string() + ".away";
+    std::filesystem::rename(folder, away);
+    std::ofstream(folder) << "not a folder";
+    const auto failed = run({":advance 350"});
+    ASSERT_EQ(failed.size(), 1u);
+    EXPECT_EQ(failed[0].first, "host_error");
+    EXPECT_EQ(failed[0].second["code"], "external_window_geometry_persistence_failed");
+    EXPECT_FALSE(failed[0].second["error"].get<std::string>().empty());
+    std::filesystem::remove(folder);
+    std::filesystem::rename(away, folder);
+    const auto closed = run({"close_external_window"});
+    ASSERT_EQ(closed.size(), 2u);
+    EXPECT_EQ(closed[0].first, "user_settings");
+    EXPECT_EQ(closed[0].second["settings"]["externalWindowGeometry"],
+              (json{{"widthScale", 1.199}, {"heightScale", 1.0}}));
+    EXPECT_EQ(closed[1], (std::pair<std::string, json>{"external_window_state", state(false, 834, 179)}));
 }
 
 TEST_F(PopoutWindow, DockedMetricsLeaveOutOnlyWhatFails) {
