@@ -99,7 +99,9 @@ quillex_ext::~quillex_ext() {
         bridgeFlushQueue.unset();
         dragPollTimer.stop();
         geometryTimer.stop();
+        triggerResponses.clear();
         bridgeResponses.clear();
+        resetTriggerPlayback(*playback);
         cancelTriggerCompile();
         {
             std::lock_guard lock(compileMailbox->mutex);
@@ -156,8 +158,12 @@ void quillex_ext::handleRequestMessage(std::string_view messageName, std::string
 }
 
 void quillex_ext::routeTransportMessage(std::string_view name, std::string_view text) {
-    if (name == "trigger_start" || name == "trigger_horizon" || name == "trigger_stop") {
-        notAvailable(name);
+    if (name == "trigger_start") {
+        handleTriggerStart(text);
+    } else if (name == "trigger_horizon") {
+        handleTriggerHorizon(text);
+    } else if (name == "trigger_stop") {
+        handleTriggerStop(text);
     } else if (name == "midi_input_config_request") {
         handleMidiInputConfigRequest();
     } else {
@@ -582,7 +588,31 @@ void quillex_ext::deliverTriggerProgram() {
 
 // ---- Timer and queue tasks of later features ------------------------------
 
-void quillex_ext::flushTriggerResponses() {}
+// ---- Trigger transport ------------------------------------------------------
+
+void quillex_ext::handleTriggerStart(std::string_view text) {
+    if (auto reply = runTriggerStart(text, triggerTable, *playback)) enqueueTriggerResponse(std::move(*reply));
+}
+
+void quillex_ext::handleTriggerHorizon(std::string_view text) {
+    if (auto reply = runTriggerHorizon(text, triggerTable, *playback)) enqueueTriggerResponse(std::move(*reply));
+}
+
+void quillex_ext::handleTriggerStop(std::string_view text) {
+    if (auto reply = runTriggerStop(text, triggerTable, *playback)) enqueueTriggerResponse(std::move(*reply));
+}
+
+void quillex_ext::enqueueTriggerResponse(BridgeReply reply) {
+    enqueueTriggerReply(triggerResponses, *playback, std::move(reply));
+    triggerResponseTimer.delay(0);
+}
+
+void quillex_ext::flushTriggerResponses() {
+    auto entry = triggerResponses.pop();
+    if (!entry) return;
+    emitToBridge(entry->first, entry->second);
+    if (triggerResponses.size() > 0) triggerResponseTimer.delay(0);
+}
 
 // ---- Pop-out geometry -------------------------------------------------------
 

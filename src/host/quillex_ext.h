@@ -18,6 +18,7 @@
 #include "host/power_notification.h"
 #include "host/to_core_chunk_assembler.h"
 #include "host/trigger_compile_worker.h"
+#include "host/trigger_transport.h"
 #include "performance/trigger_row_table.h"
 #include "platform/lyra/lyra.h"
 #include "protocol/bridge_reply.h"
@@ -56,6 +57,13 @@ public:
     void acceptToCoreChunk(std::string_view frameText);
     void parsePayloadShape(const nlohmann::json& payload);
     const ToCoreChunkAssembler& inboundChunkState() const { return inboundChunks; }
+
+    // Live trigger transport: replies wait in their own queue of eight and leave one per timer run.
+    void handleTriggerStart(std::string_view text);
+    void handleTriggerHorizon(std::string_view text);
+    void handleTriggerStop(std::string_view text);
+    void enqueueTriggerResponse(BridgeReply reply);
+    const TriggerPlaybackState& playbackState() const { return *playback; }
 
     // The four roads out (page envelope, page text, bridge text, reply queue).
     void sendToPage(std::string_view type, const nlohmann::json& payload);
@@ -135,6 +143,7 @@ private:
     std::unique_ptr<PresetLibrary> gesturePresets = makePresetLibrary(gesturePresetLibraryDefinition());
     PersistenceTransactionRegistry persistenceRegistry;
     TriggerRowTable triggerTable;
+    std::unique_ptr<TriggerPlaybackState> playback = std::make_unique<TriggerPlaybackState>();
     std::shared_ptr<DocumentSession> documentSession = std::make_shared<DocumentSession>();
     std::optional<nlohmann::json> userSettings;
     std::shared_ptr<const UserSettingsSection> userSettingsSection;
@@ -143,6 +152,7 @@ private:
     std::shared_ptr<TriggerCompileMailbox> compileMailbox = std::make_shared<TriggerCompileMailbox>();
     bool compileStarted = false;
     q37::lyra::queue deliveryQueue{this, [this] { deliverTriggerProgram(); }};
+    TriggerResponseQueue triggerResponses;
     q37::lyra::timer triggerResponseTimer{this, [this] { flushTriggerResponses(); },
                                           q37::lyra::timer_options::defer_delivery};
     ResponseQueue bridgeResponses;

@@ -107,6 +107,11 @@ std::optional<std::int32_t> readInt32Exact(const nlohmann::json& value) { return
 
 std::optional<std::uint32_t> readUint32Exact(const nlohmann::json& value) { return readExact<std::uint32_t>(value); }
 
+std::optional<std::uint64_t> truncateToUint64(double value) {
+    if (!(value > -1.0 && value < 18446744073709551616.0)) return std::nullopt;
+    return static_cast<std::uint64_t>(value);
+}
+
 std::optional<std::uint64_t> readUint64Integer(const nlohmann::json& value) {
     if (value.is_number_unsigned()) return value.get<std::uint64_t>();
     if (value.is_number_integer()) {

@@ -33,6 +33,10 @@ std::partial_ordering compareJsonNumbers(const nlohmann::json& a, const nlohmann
 // unsigned 64-bit value; anything else gives no value.
 std::optional<std::uint64_t> readUint64Integer(const nlohmann::json& value);
 
+// A double truncated toward zero as an unsigned 64-bit value, only when the
+// result fits: NaN, a value at or below -1 and one at or above 2^64 give none.
+std::optional<std::uint64_t> truncateToUint64(double value);
+
 // A 64-bit integer clamped to the signed 32-bit range.
 constexpr std::int32_t saturateToInt32(std::int64_t value) {
     constexpr std::int64_t lo = -2147483648LL;
