@@ -138,6 +138,7 @@ struct Oracle {
 TEST(TriggerTransport, RealProgramsPlayAsThePlaybackFunctionsSay) {
     HostHarness host;
     // A rhythmic, legato document with eight attack pages, then the same with its rhythm off.
+    host.run(R"(set_user_setting {"transactionId":"on","key":"midiTriggersUseRhythm","value":true})");
     host.run(restoreLine(testing::fullDocumentJson(), "a"));
     Oracle oracle;
     std::uint64_t generation = 0;
