@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/pointer_and_display.h"
 #include "host/quillex_ext.h"
 
 namespace quillex {
@@ -498,7 +499,7 @@ void quillex_ext::trackPopoutResize(std::int32_t width, std::int32_t height) {
 
 void quillex_ext::pollPopoutDrag() {
     if (!popout.dragTracking) return;
-    if (vessa_left_button_down()) {
+    if (leftMouseButtonDown()) {
         dragPollTimer.delay(kDragPollMs);
         return;
     }
@@ -555,11 +556,10 @@ void readViewMetrics(json& metrics, t_box* box, t_patcherview* view) {
         return;
     metrics["surfaceScreenRect"] =
         json::array({std::min(x1, x2), std::min(y1, y2), std::labs(x2 - x1), std::labs(y2 - y1)});
-    unsigned dpiX = 0;
-    unsigned dpiY = 0;
-    if (vessa_monitor_dpi((x1 + x2) / 2, (y1 + y2) / 2, &dpiX, &dpiY) != 0) return;
-    metrics["monitorDpi"] = json::array({dpiX, dpiY});
-    metrics["monitorScale"] = json::array({dpiX / 96.0, dpiY / 96.0});
+    const auto dpi = monitorDpiAt((x1 + x2) / 2, (y1 + y2) / 2);
+    if (!dpi) return;
+    metrics["monitorDpi"] = json::array({dpi->horizontal, dpi->vertical});
+    metrics["monitorScale"] = json::array({dpi->horizontal / 96.0, dpi->vertical / 96.0});
 }
 
 }  // namespace
