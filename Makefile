@@ -6,8 +6,10 @@ BUILD ?= build
 SAN_BUILD ?= build-sanitize
 BENCH_BUILD ?= build-bench
 TSAN_BUILD ?= build-tsan
+WIN_BUILD ?= build-windows
+MINGW_CXX ?= x86_64-w64-mingw32-g++-posix
 
-.PHONY: deps test test-release test-sanitize test-tsan bench run format clean
+.PHONY: deps test test-release test-sanitize test-tsan test-windows bench run format clean
 
 deps:
 	@./tools/install-deps.sh
@@ -32,6 +34,26 @@ test-tsan: deps
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quillex_host_tests
 	cd $(TSAN_BUILD)/bin && TSAN_OPTIONS=halt_on_error=1 ./quillex_host_tests
 
+# The Windows build: cross-compiled with mingw-w64 in Release, each test
+# executable run once under wine with a prefix inside the build folder. The
+# corpus files come from the native build. Skipped, with one line, when the
+# cross compiler or wine is missing.
+test-windows:
+	@if ! command -v $(MINGW_CXX) >/dev/null 2>&1; then \
+	  echo "Windows tests skipped: $(MINGW_CXX) not found (apt-get install g++-mingw-w64-x86-64-posix wine64)"; exit 0; fi; \
+	if ! command -v wine64 >/dev/null 2>&1 && ! command -v wine >/dev/null 2>&1; then \
+	  echo "Windows tests skipped: wine not found (apt-get install wine64)"; exit 0; fi; \
+	set -e; \
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null; \
+	cmake --build $(BUILD) -j $(JOBS) --target quillex_corpus_files; \
+	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUILLEX_BENCH=OFF \
+	  -DQUILLEX_NATIVE_BIN=$(abspath $(BUILD))/bin; \
+	cmake --build $(WIN_BUILD) -j $(JOBS); \
+	mkdir -p $(abspath $(WIN_BUILD))/wineprefix; \
+	WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix WINEDEBUG=-all \
+	ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
+
 SESSION ?= examples/basic.session
 
 run: deps
@@ -53,4 +75,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(TSAN_BUILD) $(WIN_BUILD)

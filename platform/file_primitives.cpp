@@ -1,4 +1,5 @@
 // The real POSIX calls behind the file layer, and the test hook that replaces or gates them.
+#ifndef _WIN32
 #include "platform/file_primitives.h"
 
 #include <fcntl.h>
@@ -108,3 +109,5 @@ FilePrimitives gatedFilePrimitives(FilePrimitives base, std::function<int(FileCa
 }
 
 }  // namespace quillex::platform
+
+#endif  // _WIN32

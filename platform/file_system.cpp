@@ -1,4 +1,5 @@
 // POSIX file layer: stat, mkdir, bounded read, fsync'd temporary write, rename plus folder sync, flock.
+#ifndef _WIN32
 #include "platform/file_system.h"
 
 #include <fcntl.h>
@@ -276,3 +277,5 @@ FileResult<FileLock> lockFile(const std::string& path) {
 }
 
 }  // namespace quillex::platform
+
+#endif  // _WIN32

@@ -1,4 +1,5 @@
 // POSIX module path: dladdr on a function of this library.
+#ifndef _WIN32
 #include "platform/module_path.h"
 
 #include <dlfcn.h>
@@ -37,3 +38,5 @@ std::string ownModuleFilePath() {
 }
 
 }  // namespace quillex::platform
+
+#endif  // _WIN32

@@ -1,4 +1,5 @@
 // POSIX reading of a regular file: non-blocking open, type and size checked on the open descriptor.
+#ifndef _WIN32
 #include "platform/regular_file_read.h"
 
 #include <algorithm>
@@ -58,3 +59,5 @@ std::optional<std::vector<std::uint8_t>> readRegularFile(const std::string& path
 }
 
 }  // namespace quillex::platform
+
+#endif  // _WIN32

@@ -7,7 +7,16 @@
 extern "C" {
 #endif
 
+#if defined(_WIN32)
+// The library's own build exports these; users link them through its import library.
+#ifdef VESSA_BUILDING
+#define VESSA_API __declspec(dllexport)
+#else
+#define VESSA_API
+#endif
+#else
 #define VESSA_API __attribute__((visibility("default")))
+#endif
 
 typedef struct vessa_symbol {
     const char* s_name;

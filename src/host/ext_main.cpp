@@ -1,7 +1,13 @@
 // The module's one exported entry point.
 #include "host/quillex_ext.h"
 
-extern "C" __attribute__((visibility("default"))) void ext_main(void*) {
+#ifdef _WIN32
+#define QUILLEX_MODULE_EXPORT __declspec(dllexport)
+#else
+#define QUILLEX_MODULE_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" QUILLEX_MODULE_EXPORT void ext_main(void*) {
     try {
         quillex::registerQuillexClass();
     } catch (...) {

@@ -1,9 +1,17 @@
 // vessa-host: loads a module, creates object 1 of its class and feeds it stdin, one message per line.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <shellapi.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "tools/vessa-host/host_session.h"
 
@@ -16,25 +24,65 @@ int usage() {
 
 // The class a module registers is named after its file: ".../quillex.so" gives "quillex".
 std::string classNameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = path.find_last_of("/\\");
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const std::size_t dot = name.find('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+#ifdef _WIN32
+std::string utf8FromWide(const wchar_t* text) {
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length < 1) return {};
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), length, nullptr, nullptr);
+    narrow.pop_back();  // the terminator
+    return narrow;
+}
+
+std::wstring wideFromUtf8(const std::string& text) {
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    if (length < 1) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
+    wide.pop_back();
+    return wide;
+}
+
+// The arguments in UTF-8 from the wide command line: argv is in the ANSI code
+// page, which cannot name every folder.
+std::vector<std::string> commandArguments(int, char**) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 0; i < count; ++i) args.push_back(utf8FromWide(wide[i]));
+    ::LocalFree(wide);
+    return args;
+}
+#else
+std::vector<std::string> commandArguments(int argc, char** argv) { return {argv, argv + argc}; }
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Binary streams: LF line ends out, and the CR of a CRLF line is dropped
+    // below, so one session gives the same bytes on both systems.
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+#endif
+    const std::vector<std::string> args = commandArguments(argc, argv);
     std::string modulePath;
     std::string appdata;
     bool create = true;
     vessa_host::SessionOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--module" && i + 1 < argc) {
-            modulePath = argv[++i];
-        } else if (arg == "--appdata" && i + 1 < argc) {
-            appdata = argv[++i];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--module" && i + 1 < args.size()) {
+            modulePath = args[++i];
+        } else if (arg == "--appdata" && i + 1 < args.size()) {
+            appdata = args[++i];
         } else if (arg == "--no-create") {
             create = false;
         } else if (arg == "--verbose") {
@@ -44,6 +92,17 @@ int main(int argc, char** argv) {
         }
     }
     if (modulePath.empty()) return usage();
+#ifdef _WIN32
+    if (!appdata.empty()) ::_wputenv_s(L"APPDATA", wideFromUtf8(appdata).c_str());
+
+    vessa_claim_main_thread();
+    HMODULE module = ::LoadLibraryW(wideFromUtf8(modulePath).c_str());
+    if (module == nullptr) {
+        std::cerr << "vessa-host: cannot load " << modulePath << ": error " << ::GetLastError() << '\n';
+        return 2;
+    }
+    auto* entry = reinterpret_cast<void (*)(void*)>(reinterpret_cast<void*>(::GetProcAddress(module, "ext_main")));
+#else
     if (!appdata.empty()) ::setenv("APPDATA", appdata.c_str(), 1);
 
     vessa_claim_main_thread();
@@ -53,6 +112,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     auto* entry = reinterpret_cast<void (*)(void*)>(::dlsym(module, "ext_main"));
+#endif
     if (entry == nullptr) {
         std::cerr << "vessa-host: " << modulePath << " has no ext_main\n";
         return 2;
@@ -70,7 +130,10 @@ int main(int argc, char** argv) {
         vessa_host::HostSession session(cls, std::cout, std::cerr, options);
         if (create) session.createObject();
         std::string line;
-        while (std::getline(std::cin, line)) session.runLine(line);
+        while (std::getline(std::cin, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            session.runLine(line);
+        }
         session.finish();
         status = session.failed() ? 1 : 0;
     }

@@ -1,0 +1,274 @@
+// Windows file layer: wide-path Win32 calls, write-through replace, whole-range LockFileEx.
+#ifdef _WIN32
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/file_system.h"
+#include "platform/windows_text.h"
+
+namespace quillex::platform {
+namespace {
+
+constexpr DWORD kAlreadyExists = ERROR_ALREADY_EXISTS;  // 183: another level or process made it first
+
+FileOutcome failure(FileStatus status, DWORD error, std::string path) {
+    return FileOutcome{status, static_cast<int>(error), std::move(path)};
+}
+
+template <class T>
+FileResult<T> failed(FileStatus status, DWORD error, const std::string& path) {
+    FileResult<T> result;
+    static_cast<FileOutcome&>(result) = failure(status, error, path);
+    return result;
+}
+
+bool usablePath(std::string_view path) {
+    return !path.empty() && path.find('\0') == std::string_view::npos && isValidUtf8(path);
+}
+
+// Closes the handle however the operation ends.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() { close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+    // False when the close itself failed.
+    bool close() {
+        if (!valid()) return true;
+        return ::CloseHandle(release()) != 0;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+bool isFolder(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+FileLock::FileLock(FileLock&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+    if (this != &other) {
+        release();
+        handle_ = std::exchange(other.handle_, -1);
+    }
+    return *this;
+}
+
+FileLock::~FileLock() { release(); }
+
+void FileLock::release() {
+    if (handle_ < 0) return;
+    const HANDLE handle = reinterpret_cast<HANDLE>(std::exchange(handle_, -1));
+    // Closing the handle drops the lock even when the explicit unlock fails.
+    OVERLAPPED whole{};
+    ::UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &whole);
+    ::CloseHandle(handle);
+}
+
+std::optional<std::string> userDataFolder() {
+    // The wide variable: the narrow one is in the ANSI code page, which the
+    // UTF-8 path checks would refuse for a non-ASCII profile folder.
+    const wchar_t* appData = ::_wgetenv(L"APPDATA");
+    if (appData == nullptr || *appData == L'\0') return std::nullopt;
+    std::optional<std::string> folder = narrowFromWide(appData);
+    if (!folder || folder->empty()) return std::nullopt;
+    return folder;
+}
+
+std::string joinPath(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+    path += name;
+    return path;
+}
+
+std::string parentDirectory(std::string_view path) {
+    const std::size_t at = path.find_last_of("/\\");
+    if (at == std::string_view::npos) return {};
+    return std::string(path.substr(0, at));
+}
+
+bool isValidUtf8(std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0) low = 0xA0;   // overlong
+            if (c == 0xED) high = 0x9F;  // surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0) low = 0x90;   // overlong
+            if (c == 0xF4) high = 0x8F;  // above U+10FFFF
+        } else {
+            return false;
+        }
+        if (n - i < length) return false;
+        if (s[i + 1] < low || s[i + 1] > high) return false;
+        for (std::size_t k = 2; k < length; ++k) {
+            if (s[i + k] < 0x80 || s[i + k] > 0xBF) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+FileResult<bool> regularFileExists(const std::string& path) {
+    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
+    if (!wide) return failed<bool>(FileStatus::invalidPath, 0, path);
+    const DWORD attributes = ::GetFileAttributesW(wide->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
+        return failed<bool>(FileStatus::statFailed, error, path);
+    }
+    FileResult<bool> result;
+    result.value = (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return result;
+}
+
+FileOutcome createDirectories(const std::string& path) {
+    if (path.empty()) return {};
+    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
+    if (!wide) return failure(FileStatus::invalidPath, 0, path);
+    const std::string parent = parentDirectory(path);
+    if (!parent.empty() && parent != path) {
+        FileOutcome outer = createDirectories(parent);
+        if (!outer.ok()) return outer;
+    }
+    if (::CreateDirectoryW(wide->c_str(), nullptr) == 0) {
+        const DWORD error = ::GetLastError();
+        // A drive root ("C:") refuses creation with other codes; an existing
+        // folder is accepted whatever the refusal said.
+        if (error != kAlreadyExists && !isFolder(*wide)) return failure(FileStatus::directoryFailed, error, path);
+    }
+    return {};
+}
+
+FileOutcome removeFile(const std::string& path) {
+    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
+    if (!wide) return failure(FileStatus::invalidPath, 0, path);
+    ::DeleteFileW(wide->c_str());
+    return {};
+}
+
+FileResult<std::string> readFileBounded(const std::string& path, std::size_t limit) {
+    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
+    if (!wide) return failed<std::string>(FileStatus::invalidPath, 0, path);
+    // Shared with writers and deleters, so a concurrent install is never refused.
+    Handle file(::CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return failed<std::string>(FileStatus::openFailed, ::GetLastError(), path);
+    // A device or pipe opened under the name is not a settings file.
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+        return failed<std::string>(FileStatus::openFailed, ERROR_INVALID_PARAMETER, path);
+    }
+
+    FileResult<std::string> result;
+    std::string& text = result.value;
+    const std::size_t cap = limit == SIZE_MAX ? limit : limit + 1;  // one byte past the limit tells "too large"
+    char buffer[16384];
+    while (text.size() < cap) {
+        const DWORD want = static_cast<DWORD>(std::min(sizeof buffer, cap - text.size()));
+        DWORD got = 0;
+        if (::ReadFile(file.get(), buffer, want, &got, nullptr) == 0) {
+            return failed<std::string>(FileStatus::readFailed, ::GetLastError(), path);
+        }
+        if (got == 0) break;
+        text.append(buffer, std::min<std::size_t>(want, got));
+    }
+    if (text.size() > limit) return failed<std::string>(FileStatus::tooLarge, 0, path);
+    return result;
+}
+
+FileOutcome writeTemporaryFile(const std::string& path, std::string_view text) {
+    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
+    if (!wide) return failure(FileStatus::invalidPath, 0, path);
+    Handle file(
+        ::CreateFileW(wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return failure(FileStatus::createFailed, ::GetLastError(), path);
+
+    DWORD error = 0;
+    std::size_t written = 0;
+    while (written < text.size()) {
+        // WriteFile takes a 32-bit count: larger texts go in pieces.
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(text.size() - written, 1u << 30));
+        DWORD put = 0;
+        if (::WriteFile(file.get(), text.data() + written, want, &put, nullptr) == 0) {
+            error = ::GetLastError();
+            break;
+        }
+        if (put == 0) {  // no progress and no error: the device takes no more
+            error = ERROR_DISK_FULL;
+            break;
+        }
+        written += put;
+    }
+    if (error == 0 && ::FlushFileBuffers(file.get()) == 0) error = ::GetLastError();
+    if (!file.close() && error == 0) error = ::GetLastError();
+    if (error != 0) return failure(FileStatus::writeFailed, error, path);
+    return {};
+}
+
+FileOutcome installFile(const std::string& temporaryPath, const std::string& path) {
+    const std::optional<std::wstring> to = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
+    if (!to) return failure(FileStatus::invalidPath, 0, path);
+    const std::optional<std::wstring> from = usablePath(temporaryPath) ? wideFromUtf8(temporaryPath) : std::nullopt;
+    if (!from) return failure(FileStatus::invalidPath, 0, temporaryPath);
+    // Write-through: the move is on the disk before the call returns, so no
+    // folder sync follows.
+    if (::MoveFileExW(from->c_str(), to->c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+        return failure(FileStatus::renameFailed, ::GetLastError(), path);
+    }
+    return {};
+}
+
+FileResult<FileLock> lockFile(const std::string& path) {
+    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
+    if (!wide) return failed<FileLock>(FileStatus::invalidPath, 0, path);
+    if (FileOutcome folder = createDirectories(parentDirectory(path)); !folder.ok()) {
+        FileResult<FileLock> result;
+        static_cast<FileOutcome&>(result) = std::move(folder);
+        return result;
+    }
+    Handle file(::CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return failed<FileLock>(FileStatus::lockFailed, ::GetLastError(), path);
+    // Exclusive over the whole range and waiting without limit; the lock
+    // belongs to this handle, so another handle in this process waits too.
+    OVERLAPPED whole{};
+    if (::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) == 0) {
+        return failed<FileLock>(FileStatus::lockFailed, ::GetLastError(), path);
+    }
+    FileResult<FileLock> result;
+    result.value = FileLock(reinterpret_cast<std::intptr_t>(file.release()));
+    return result;
+}
+
+}  // namespace quillex::platform
+
+#endif  // _WIN32
