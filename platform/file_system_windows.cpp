@@ -207,8 +207,7 @@ FileResult<std::string> readFileBounded(const std::string& path, std::size_t lim
 FileOutcome writeTemporaryFile(const std::string& path, std::string_view text) {
     const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
     if (!wide) return failure(FileStatus::invalidPath, 0, path);
-    Handle file(
-        ::CreateFileW(wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(::CreateFileW(wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return failure(FileStatus::createFailed, ::GetLastError(), path);
 
     DWORD error = 0;

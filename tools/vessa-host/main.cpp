@@ -2,8 +2,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #else
 #include <dlfcn.h>
 #endif
