@@ -52,7 +52,7 @@ test-windows:
 	cmake --build $(WIN_BUILD) -j $(JOBS); \
 	mkdir -p $(abspath $(WIN_BUILD))/wineprefix; \
 	WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix WINEDEBUG=-all \
-	ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(WIN_BUILD) --output-on-failure --timeout 600 -j $(JOBS)
 
 SESSION ?= examples/basic.session
 
