@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -11,6 +12,7 @@
 #include "host/quillex_ext.h"
 #include "host_harness.h"
 #include "platform/vessa/vessa_patcher.h"
+#include "support/file_testing.h"
 
 namespace quillex {
 namespace {
@@ -205,6 +207,28 @@ TEST_F(PopoutWindow, AFailedWriteIsReportedAndTriedAgainAtClose) {
     EXPECT_EQ(closed[0].second["settings"]["externalWindowGeometry"],
               (json{{"widthScale", 1.199}, {"heightScale", 1.0}}));
     EXPECT_EQ(closed[1], (std::pair<std::string, json>{"external_window_state", state(false, 834, 179)}));
+}
+
+// The host program twice over one settings folder: the size settled in the first run opens the second.
+TEST(PopoutWindowRestart, ReopensAtTheSizeSavedByTheLastRun) {
+    testing::TempFolder folder;
+    const auto runHost = [&folder](const std::string& lines) {
+        const std::string input = folder / "in.txt";
+        const std::string output = folder / "out.txt";
+        std::ofstream(input) << lines;
+        const std::string command =
+            "./vessa-host --module ./quillex.so --appdata '" + folder.str() + "' < '" + input + "' > '" + output + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return testing::fileText(output);
+    };
+    runHost(
+        ":patcher docked\nexternal_window_opened\n:mouse 0 190 down\n:window resize 1200 200\n"
+        ":mouse 0 190 up\n:advance 16\n");
+    const std::string reopened = runHost(":patcher docked\nexternal_window_opened\n");
+    EXPECT_EQ(reopened,
+              "toJweb external_window_state "
+              "{\"ok\":true,\"payload\":{\"active\":true,\"height\":200,\"width\":932},"
+              "\"type\":\"external_window_state\"}\n");
 }
 
 TEST_F(PopoutWindow, DockedMetricsLeaveOutOnlyWhatFails) {
