@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "generation/local_progression_request.h"
+#include "generation/suggestions_request.h"
 #include "host/utf8_repair.h"
 #include "theory/catalogue_requests.h"
 #include "theory/chord_modifier_requests.h"
@@ -142,6 +143,8 @@ std::optional<BridgeReply> executeBridgeRequest(const BridgeRequestSpec& row, co
             return handleGetAvailableModifiers(payload);
         case K::ApplyModifiers:
             return handleApplyModifiers(payload);
+        case K::Suggestions:
+            return handleGetSuggestions(payload);
         case K::Version:
             return withRequestId("version", json{{"version", versionText}}, payload);
         case K::Ready:

@@ -10,6 +10,7 @@
 
 #include "document/document_command.h"
 #include "generation/local_progression_request.h"
+#include "generation/suggestions_request.h"
 #include "host/bridge_request_table.h"
 #include "host/page_message.h"
 #include "host_harness.h"
@@ -154,6 +155,9 @@ TEST(RequestDispatch, RepliesAreTheServicesOwnUnderTheEnvelope) {
         {"get_available_modifiers", handleGetAvailableModifiers, {{"chord", "Cm7"}, {"getModifiers", true}}},
         {"apply_modifiers", handleApplyModifiers, {{"chord", "C"}, {"modifiers", {"seventh-flat7"}}}},
         {"parse_chord", handleParseChord, {{"chord", "??"}}},
+        {"get_suggestions",
+         [](const json& p) { return handleGetSuggestions(p); },
+         {{"root", "C"}, {"mode", "major"}, {"position", 1}, {"previousChords", {"C", "Am7"}}, {"request_id", "s"}}},
         // Generation draws random numbers; its refusals do not.
         {"generate_local_progression",
          [](const json& p) { return handleGenerateLocalProgression(p); },
