@@ -80,6 +80,28 @@ attack_detail::PageTimingInputs typedInputs(const AttackSettings& attack, const 
 
 namespace attack_detail {
 
+std::vector<std::size_t> pageStrikeOrder(std::string_view kind, std::size_t noteCount,
+                                         std::span<const std::uint64_t> custom) {
+    std::vector<std::size_t> order(noteCount);
+    for (std::size_t i = 0; i < noteCount; ++i) order[i] = i;
+    if (kind == "down") {
+        std::reverse(order.begin(), order.end());
+    } else if (kind == "custom") {
+        std::vector<bool> taken(noteCount, false);
+        order.clear();
+        for (const std::uint64_t index : custom) {
+            if (index < noteCount && !taken[index]) {
+                taken[index] = true;
+                order.push_back(static_cast<std::size_t>(index));
+            }
+        }
+        for (std::size_t i = 0; i < noteCount; ++i) {
+            if (!taken[i]) order.push_back(i);
+        }
+    }
+    return order;
+}
+
 ContourValues contourValues(const AttackContour& c) {
     return {static_cast<double>(c.start), static_cast<double>(c.mid),       static_cast<double>(c.midPosition),
             static_cast<double>(c.end),   static_cast<double>(c.firstBend), static_cast<double>(c.secondBend)};
@@ -214,30 +236,9 @@ double applySwing(double time, double cycleLength, const RhythmSection& rhythm) 
 
 std::vector<std::size_t> resolveAttackPageOrder(const AttackSettings& attack, const AttackOrders& orders,
                                                 std::size_t noteCount, std::size_t page) {
-    std::vector<std::size_t> order(noteCount);
-    for (std::size_t i = 0; i < noteCount; ++i) order[i] = i;
-    if (attack.mode != "advanced") return order;
+    if (attack.mode != "advanced") return attack_detail::pageStrikeOrder({}, noteCount, {});
     if (page >= attack.orderKinds.size() || page >= orders.size()) fail("Trigger attack page is unavailable");
-
-    const std::string& kind = attack.orderKinds[page];
-    if (kind == "down") {
-        std::reverse(order.begin(), order.end());
-    } else if (kind == "custom") {
-        std::vector<bool> taken(noteCount, false);
-        std::vector<std::size_t> custom;
-        custom.reserve(noteCount);
-        for (const std::uint64_t index : orders[page].order) {
-            if (index < noteCount && !taken[index]) {
-                taken[index] = true;
-                custom.push_back(static_cast<std::size_t>(index));
-            }
-        }
-        for (std::size_t i = 0; i < noteCount; ++i) {
-            if (!taken[i]) custom.push_back(i);
-        }
-        order = std::move(custom);
-    }
-    return order;
+    return attack_detail::pageStrikeOrder(attack.orderKinds[page], noteCount, orders[page].order);
 }
 
 AttackPageTiming compileTriggerPage(std::span<const std::int32_t> pageNotes, std::span<const std::int32_t> chordNotes,

@@ -57,6 +57,11 @@ double evaluateContourValues(const ContourValues& contour, double x);
 double spreadBeatsAtLevel(double level);
 // Exponent shaping of a local position by a bend in percent.
 double shapeByBend(double local, double bend);
+// Note indices in strike order for a page's order kind: "down" reverses;
+// "custom" takes the listed indices first (each once, others skipped), then
+// the rest ascending; any other kind keeps the notes ascending.
+std::vector<std::size_t> pageStrikeOrder(std::string_view kind, std::size_t noteCount,
+                                         std::span<const std::uint64_t> custom);
 
 // What page timing reads of an advanced attack once the page order is known.
 struct PageTimingInputs {

@@ -52,30 +52,14 @@ double spreadBeatsFromJsonCurve(const json& velocityRateCurve, double x) {
 
 std::vector<std::size_t> resolveJsonAttackPageOrder(const json& attack, const json& attackOrders, std::size_t noteCount,
                                                     std::size_t page) {
-    std::vector<std::size_t> order(noteCount);
-    for (std::size_t i = 0; i < noteCount; ++i) order[i] = i;
-    if (!isAdvanced(attack)) return order;
+    if (!isAdvanced(attack)) return attack_detail::pageStrikeOrder({}, noteCount, {});
     const std::string kind = attack.at("orderKinds").at(page).get<std::string>();
     const json& pageOrder = attackOrders.at(page).at("order");
-    if (kind == "down") {
-        std::reverse(order.begin(), order.end());
-    } else if (kind == "custom") {
-        std::vector<bool> taken(noteCount, false);
-        std::vector<std::size_t> custom;
-        custom.reserve(noteCount);
-        for (const json& entry : pageOrder) {
-            const std::uint64_t index = readIndex(entry);
-            if (index < noteCount && !taken[index]) {
-                taken[index] = true;
-                custom.push_back(static_cast<std::size_t>(index));
-            }
-        }
-        for (std::size_t i = 0; i < noteCount; ++i) {
-            if (!taken[i]) custom.push_back(i);
-        }
-        order = std::move(custom);
+    std::vector<std::uint64_t> custom;
+    if (kind == "custom") {
+        for (const json& entry : pageOrder) custom.push_back(readIndex(entry));
     }
-    return order;
+    return attack_detail::pageStrikeOrder(kind, noteCount, custom);
 }
 
 AttackPageTiming computeAttackVelocityMultipliers(std::span<const std::int32_t> pageNotes,
