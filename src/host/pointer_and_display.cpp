@@ -21,7 +21,8 @@ std::optional<MonitorDpi> monitorDpiAt(long x, long y) {
     if (library == nullptr) return std::nullopt;
     using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     std::optional<MonitorDpi> dpi;
-    if (auto lookup = reinterpret_cast<GetDpiForMonitorFn>(GetProcAddress(library, "GetDpiForMonitor"))) {
+    if (auto lookup = reinterpret_cast<GetDpiForMonitorFn>(
+            reinterpret_cast<void*>(GetProcAddress(library, "GetDpiForMonitor")))) {
         UINT horizontal = 0;
         UINT vertical = 0;
         if (SUCCEEDED(lookup(monitor, 0 /* effective DPI */, &horizontal, &vertical)))

@@ -88,6 +88,7 @@ quillex_ext::quillex_ext(const atoms&) {
         compileMailbox->deliver = [this] { deliveryQueue.set(); };
     }
     resetDiagnosticTrace();
+    TriggerCompileWorker::retain();  // last, so a throwing constructor holds nothing
 }
 
 quillex_ext::~quillex_ext() {
@@ -111,6 +112,13 @@ quillex_ext::~quillex_ext() {
         }
         deliveryQueue.unset();
         teardownPopout();
+    } catch (const std::exception& e) {
+        error(std::string("teardown: ") + e.what());
+    } catch (...) {
+        error("teardown: unknown exception");
+    }
+    try {
+        TriggerCompileWorker::release();
     } catch (const std::exception& e) {
         error(std::string("teardown: ") + e.what());
     } catch (...) {

@@ -86,10 +86,32 @@ public:
         BackgroundToken token;
     };
 
-    // Starts the thread on first use; a thread that cannot start raises std::system_error.
+    // Starts the thread on first use (again after the last holder left); a
+    // thread that cannot start raises std::system_error.
     static TriggerCompileWorkerOf& instance() {
-        static TriggerCompileWorkerOf worker;
-        return worker;
+        Lifetime& l = lifetime();
+        std::lock_guard lock(l.mutex);
+        if (!l.worker) l.worker.reset(new TriggerCompileWorkerOf());
+        return *l.worker;
+    }
+
+    // Each object holds the worker while it lives; the last release stops and
+    // joins the thread here, in ordinary code: a join left to a loadable
+    // library's static destructor can wait forever on Windows' loader lock.
+    static void retain() {
+        Lifetime& l = lifetime();
+        std::lock_guard lock(l.mutex);
+        ++l.holders;
+    }
+
+    static void release() {
+        std::unique_ptr<TriggerCompileWorkerOf> stopping;
+        {
+            Lifetime& l = lifetime();
+            std::lock_guard lock(l.mutex);
+            if (l.holders > 0 && --l.holders == 0) stopping = std::move(l.worker);
+        }
+        // Destroyed outside the lock: a job in progress finishes first.
     }
 
     ~TriggerCompileWorkerOf() {
@@ -138,6 +160,17 @@ public:
     }
 
 private:
+    struct Lifetime {
+        std::mutex mutex;
+        std::unique_ptr<TriggerCompileWorkerOf> worker;
+        int holders = 0;
+    };
+
+    static Lifetime& lifetime() {
+        static Lifetime instance;
+        return instance;
+    }
+
     TriggerCompileWorkerOf() : thread_([this] { run(); }) {}
 
     void run() {
