@@ -553,6 +553,7 @@ void quillex_ext::installEmptyProgram(std::uint64_t generation, const std::strin
     triggerTable = TriggerRowTable{};
     triggerTable.schemaVersion = kTriggerProgramSchemaVersion;
     triggerTable.generation = generation;
+    resetTriggerPlayback(*playback);  // nothing may keep playing rows of the replaced table
     sendTriggerProgram(error);
 }
 
@@ -589,6 +590,7 @@ void quillex_ext::deliverTriggerProgram() {
         return;
     }
     if (table->generation != triggerGeneration) return;  // a newer compile has started
+    resetTriggerPlayback(*playback);
     triggerTable = *table;
     sendTriggerProgram(error);
     discardDiagnosticTrace();
