@@ -550,8 +550,7 @@ bool quillex_ext::readTriggerSettings(std::string& errorOut) {
 }
 
 void quillex_ext::installEmptyProgram(std::uint64_t generation, const std::string& error) {
-    triggerTable = TriggerRowTable{};
-    triggerTable.schemaVersion = kTriggerProgramSchemaVersion;
+    triggerTable.reset();
     triggerTable.generation = generation;
     resetTriggerPlayback(*playback);  // nothing may keep playing rows of the replaced table
     sendTriggerProgram(error);

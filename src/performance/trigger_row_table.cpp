@@ -5,6 +5,17 @@
 
 namespace quillex {
 
+void TriggerRowTable::reset() {
+    schemaVersion = kTriggerProgramSchemaVersion;
+    generation = 0;
+    valid = false;
+    planValid = false;
+    retriggerOnBlock = false;
+    legato = false;
+    totalLength = 4.0;
+    for (TriggerRow& row : rows) row.reset();
+}
+
 TriggerRowTableBuild buildTriggerRowTable(const ResolvedPerformancePlan& plan, std::uint64_t generation) {
     TriggerRowTableBuild build{std::make_unique<TriggerRowTable>(), std::string()};
     TriggerRowTable& table = *build.table;

@@ -25,6 +25,10 @@ struct TriggerRowTable {
     bool legato = false;
     double totalLength = 4.0;                        // beats
     std::array<TriggerRow, kTriggerTableRows> rows;  // a row plays exactly when its own enabled flag is set
+
+    // Back to a default table in place: the table is too large for a
+    // temporary on a thread's stack.
+    void reset();
 };
 
 static_assert(std::is_trivially_copyable_v<TriggerRowTable>);

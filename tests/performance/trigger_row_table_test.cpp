@@ -42,6 +42,20 @@ TEST(TriggerRowTableTest, DefaultTableIsEmptyAndDisabled) {
     EXPECT_GT(sizeof(TriggerRowTable), 5'000'000u);
 }
 
+TEST(TriggerRowTableTest, ResetInPlaceGivesTheDefaultTable) {
+    const TriggerRowTableBuild build = buildTriggerRowTable(planOf(128), 77);
+    build.table->reset();
+    const auto fresh = std::make_unique<TriggerRowTable>();
+    EXPECT_EQ(build.table->schemaVersion, fresh->schemaVersion);
+    EXPECT_EQ(build.table->generation, 0u);
+    EXPECT_FALSE(build.table->valid);
+    EXPECT_FALSE(build.table->planValid);
+    EXPECT_FALSE(build.table->retriggerOnBlock);
+    EXPECT_FALSE(build.table->legato);
+    EXPECT_EQ(build.table->totalLength, 4.0);
+    expectResetFrom(*build.table, 0);
+}
+
 TEST(TriggerRowTableTest, BuildCopiesHeaderAndRowsAndResetsTheRest) {
     for (const std::size_t rows : {0u, 3u, 128u}) {
         const ResolvedPerformancePlan plan = planOf(rows);
