@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/full_regex.h"
+
 #include "document/document_reader.h"
 #include "document/document_writer.h"
 #include "document_samples.h"
@@ -451,9 +453,9 @@ TEST_F(CommandTest, TraceLinesOnlyForSuccessfulChanges) {
         if (line.rfind("document_command ", 0) == 0) commandLines.push_back(line);
     }
     ASSERT_EQ(commandLines.size(), 2u) << ::testing::PrintToString(lines);
-    EXPECT_THAT(commandLines[0],
-                ::testing::MatchesRegex("document_command trace_id=g1 result=document_revision revision=1 total_ms="
-                                        "[0-9]+\\.[0-9]{6}"));
+    EXPECT_THAT(commandLines[0], quillex::testing::FullyMatchesRegex(
+                                     "document_command trace_id=g1 result=document_revision revision=1 total_ms="
+                                     "[0-9]+\\.[0-9]{6}"));
     EXPECT_THAT(commandLines[1], ::testing::StartsWith("document_command trace_id=r5 result=document_revision "
                                                        "revision=2 total_ms="));
 }

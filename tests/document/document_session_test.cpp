@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/full_regex.h"
+
 #include "document/document_reader.h"
 #include "document/document_writer.h"
 #include "document_samples.h"
@@ -359,12 +361,13 @@ TEST_F(SessionTest, ResolveTraceLinesFollowTheImpact) {
     resetDiagnosticTrace();
     ASSERT_EQ(lines.size(), 2u);
     const std::string ms = "[0-9]+\\.[0-9]{6}";
-    EXPECT_THAT(lines[0],
-                ::testing::MatchesRegex("document_resolve trace_id=r1 revision=1 impact=harmony voicing_ms=" + ms +
-                                        " row_compile_ms=" + ms + " total_ms=" + ms + " slots=3 rows=3"));
-    EXPECT_THAT(lines[1], ::testing::MatchesRegex("document_resolve trace_id=r2 revision=2 impact=performance "
-                                                  "voicing_ms=0\\.000000 row_compile_ms=" +
-                                                  ms + " total_ms=" + ms + " slots=3 rows=3"));
+    EXPECT_THAT(lines[0], quillex::testing::FullyMatchesRegex(
+                              "document_resolve trace_id=r1 revision=1 impact=harmony voicing_ms=" + ms +
+                              " row_compile_ms=" + ms + " total_ms=" + ms + " slots=3 rows=3"));
+    EXPECT_THAT(lines[1],
+                quillex::testing::FullyMatchesRegex("document_resolve trace_id=r2 revision=2 impact=performance "
+                                                    "voicing_ms=0\\.000000 row_compile_ms=" +
+                                                    ms + " total_ms=" + ms + " slots=3 rows=3"));
     // Only the plan is compiled, so the row time is the total time.
     const auto field = [&](const std::string& name) {
         const auto at = lines[1].find(name) + name.size();
