@@ -58,18 +58,6 @@ FileOutcome syncFolderOf(const std::string& path) {
 
 }  // namespace
 
-FileLock::FileLock(FileLock&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
-
-FileLock& FileLock::operator=(FileLock&& other) noexcept {
-    if (this != &other) {
-        release();
-        handle_ = std::exchange(other.handle_, -1);
-    }
-    return *this;
-}
-
-FileLock::~FileLock() { release(); }
-
 void FileLock::release() {
     if (handle_ < 0) return;
     const int fd = static_cast<int>(std::exchange(handle_, -1));

@@ -56,18 +56,6 @@ bool isFolder(const std::wstring& path) {
 
 }  // namespace
 
-FileLock::FileLock(FileLock&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
-
-FileLock& FileLock::operator=(FileLock&& other) noexcept {
-    if (this != &other) {
-        release();
-        handle_ = std::exchange(other.handle_, -1);
-    }
-    return *this;
-}
-
-FileLock::~FileLock() { release(); }
-
 void FileLock::release() {
     if (handle_ < 0) return;
     const HANDLE handle = reinterpret_cast<HANDLE>(std::exchange(handle_, -1));
