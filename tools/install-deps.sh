@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs, when any is missing.
+# Installs the Debian packages the build needs, when any is missing;
+# with "windows", the cross compiler and wine for the Windows pass.
 set -eu
 packages="cmake ninja-build g++ make nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev"
+if [ "${1:-}" = windows ]; then
+  packages="g++-mingw-w64-x86-64-posix wine wine64"
+fi
 missing=""
 for p in $packages; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
