@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/vessa/vessa_simulation.h"
+
 struct vessa_box {
     t_patcher* patcher = nullptr;
     std::string className;
@@ -155,6 +157,19 @@ void destroyView(t_patcherview* view) {
 }
 
 }  // namespace
+
+namespace vessa_simulation {
+
+int leftButtonDown() noexcept { return model().leftDown ? 1 : 0; }
+
+long monitorDpi(long, long, unsigned* horizontal, unsigned* vertical) noexcept {
+    if (model().dpiX == 0 || horizontal == nullptr || vertical == nullptr) return 1;
+    *horizontal = model().dpiX;
+    *vertical = model().dpiY;
+    return 0;
+}
+
+}  // namespace vessa_simulation
 
 extern "C" {
 
@@ -374,15 +389,6 @@ void object_free(void* object) {
 void jmouse_getposition_global(long* x, long* y) {
     if (x != nullptr) *x = model().mouseX;
     if (y != nullptr) *y = model().mouseY;
-}
-
-int vessa_left_button_down(void) { return model().leftDown ? 1 : 0; }
-
-long vessa_monitor_dpi(long, long, unsigned* horizontal, unsigned* vertical) {
-    if (model().dpiX == 0 || horizontal == nullptr || vertical == nullptr) return 1;
-    *horizontal = model().dpiX;
-    *vertical = model().dpiY;
-    return 0;
 }
 
 void vessa_patcher_setup(void* object, int pieces) {

@@ -66,10 +66,8 @@ VESSA_API long object_detach_byptr(void* client, void* target);
 VESSA_API void object_free(void* object);
 
 VESSA_API void jmouse_getposition_global(long* x, long* y);
-// 1 while the left mouse button is down.
-VESSA_API int vessa_left_button_down(void);
-// The effective DPI of the monitor nearest the screen point; 0 without one.
-VESSA_API long vessa_monitor_dpi(long x, long y, unsigned* horizontal, unsigned* vertical);
+// The left button and the monitor DPI reach a module through the simulated
+// system services (vessa_services.h).
 
 // ---- What the host program sees ----------------------------------------
 
@@ -90,6 +88,7 @@ VESSA_API void vessa_set_chrome(double width, double height);
 VESSA_API int vessa_window_resize(void* object, double width, double height);
 // The user destroys the object's newest made view; 0 when it has none.
 VESSA_API int vessa_window_destroy(void* object);
+// The simulated mouse and monitor DPI (vessa_services.h).
 VESSA_API void vessa_set_mouse(long x, long y, int leftDown);
 VESSA_API void vessa_set_dpi(unsigned horizontal, unsigned vertical);  // 0 0: no DPI service
 // Makes the named call fail (or work again); 0 for an unknown name.

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/vessa/vessa_simulation.h"
+
 struct vessa_power_registration {
     vessa_power_callback callback = nullptr;
     void* context = nullptr;
@@ -31,27 +33,31 @@ PowerRegistry& registry() {
 
 }  // namespace
 
-extern "C" {
+namespace vessa_simulation {
 
-uint32_t vessa_power_register(vessa_power_callback callback, void* context, vessa_power_handle* handle) {
+uint32_t powerRegister(vessa_power_callback callback, void* context, vessa_power_handle* handle) noexcept {
     if (handle == nullptr) return 87;
     *handle = nullptr;
     if (callback == nullptr) return 87;
-    PowerRegistry& r = registry();
-    std::lock_guard lock(r.mutex);
-    if (r.failNext) {
-        r.failNext = false;
-        return 5;
+    try {
+        PowerRegistry& r = registry();
+        std::lock_guard lock(r.mutex);
+        if (r.failNext) {
+            r.failNext = false;
+            return 5;
+        }
+        auto entry = std::make_shared<vessa_power_registration>();
+        entry->callback = callback;
+        entry->context = context;
+        r.live.push_back(entry);
+        *handle = entry.get();
+        return 0;
+    } catch (...) {
+        return 8;  // out of memory
     }
-    auto entry = std::make_shared<vessa_power_registration>();
-    entry->callback = callback;
-    entry->context = context;
-    r.live.push_back(entry);
-    *handle = entry.get();
-    return 0;
 }
 
-uint32_t vessa_power_unregister(vessa_power_handle handle) {
+uint32_t powerUnregister(vessa_power_handle handle) noexcept {
     if (handle == nullptr) return 87;
     PowerRegistry& r = registry();
     std::unique_lock lock(r.mutex);
@@ -64,6 +70,10 @@ uint32_t vessa_power_unregister(vessa_power_handle handle) {
     r.idle.wait(lock, [&entry] { return entry->inFlight == 0; });
     return 0;
 }
+
+}  // namespace vessa_simulation
+
+extern "C" {
 
 void vessa_power_broadcast(uint32_t eventType) {
     PowerRegistry& r = registry();

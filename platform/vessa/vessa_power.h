@@ -15,10 +15,7 @@ enum { VESSA_POWER_SUSPEND = 4, VESSA_POWER_RESUME_BY_USER = 7, VESSA_POWER_RESU
 typedef uint32_t (*vessa_power_callback)(void* context, uint32_t eventType, void* setting);
 typedef struct vessa_power_registration* vessa_power_handle;
 
-// 0 when registered, with the handle set; any other result leaves it null.
-VESSA_API uint32_t vessa_power_register(vessa_power_callback callback, void* context, vessa_power_handle* handle);
-// Removes the registration; returns once no callback of it is running.
-VESSA_API uint32_t vessa_power_unregister(vessa_power_handle handle);
+// A module registers through the simulated system services (vessa_services.h).
 
 // ---- What the host program sees ----------------------------------------
 

@@ -3,13 +3,11 @@
 
 #include <optional>
 
+#include "platform/desktop_services.h"
+
 namespace quillex {
 
-struct MonitorDpi {
-    unsigned horizontal = 0;
-    unsigned vertical = 0;
-    friend bool operator==(const MonitorDpi&, const MonitorDpi&) = default;
-};
+using platform::MonitorDpi;
 
 // True while the left mouse button is held down.
 bool leftMouseButtonDown();

@@ -1,4 +1,4 @@
-// Registering with the platform's power notifications and running the resume action on the system's thread.
+// Registering with the platform's suspend/resume notifications and running the resume action on the system's thread.
 #include "host/power_notification.h"
 
 #include <utility>
@@ -13,8 +13,10 @@ void PowerNotificationRegistration::registerFor(ResumeAction onResume) {
         std::lock_guard lock(actionMutex_);
         onResume_ = std::move(onResume);
     }
-    vessa_power_handle handle = nullptr;
-    if (vessa_power_register(&powerSuspendResumeCallback, this, &handle) == 0) {
+    std::shared_ptr<const platform::DesktopServices> services = platform::desktopServices();
+    platform::PowerHandle handle = nullptr;
+    if (services->registerSuspendResume(&powerSuspendResumeCallback, this, &handle) == 0) {
+        services_ = std::move(services);
         handle_ = handle;
         registered_ = true;
     }
@@ -22,7 +24,8 @@ void PowerNotificationRegistration::registerFor(ResumeAction onResume) {
 
 void PowerNotificationRegistration::unregister() {
     if (registered_) {
-        vessa_power_unregister(handle_);
+        services_->unregisterSuspendResume(handle_);
+        services_.reset();
         handle_ = nullptr;
         registered_ = false;
     }

@@ -3,14 +3,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 
-#include "platform/vessa/vessa_power.h"
+#include "platform/desktop_services.h"
 
 namespace quillex {
 
 // The event type of an automatic resume from suspend, the only one acted on.
-inline constexpr std::uint32_t kPowerResumeAutomatic = VESSA_POWER_RESUME_AUTOMATIC;
+inline constexpr std::uint32_t kPowerResumeAutomatic = platform::kPowerResumeAutomatic;
 
 class PowerNotificationRegistration {
 public:
@@ -35,7 +36,8 @@ private:
 
     std::mutex actionMutex_;  // held while the action runs and while it is dropped
     ResumeAction onResume_;
-    vessa_power_handle handle_ = nullptr;
+    std::shared_ptr<const platform::DesktopServices> services_;  // the table that registered
+    platform::PowerHandle handle_ = nullptr;
     bool registered_ = false;
 };
 

@@ -13,6 +13,7 @@
 #include "host/page_message.h"
 #include "host/payload_shape.h"
 #include "host/preset_request.h"
+#include "host/simulated_services.h"
 #include "host/utf8_repair.h"
 #include "performance/render_performance_request.h"
 #include "protocol/diagnostic_trace.h"
@@ -80,6 +81,7 @@ const std::array<const char*, 31>& quillex_ext::message_names() {
 
 quillex_ext::quillex_ext(const atoms&) {
     ensureCorporaInitialized();
+    adoptHostSystemServices();
     // Runs on the system's thread: it only arms the wake timer.
     powerRegistration.registerFor([this] { systemWakeTimer.delay(500); });
     {

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/quillex_ext.h"
+#include "support/host_program.h"
 #include "tools/vessa-host/host_session.h"
 
 namespace quillex::testing {
@@ -18,14 +19,13 @@ namespace quillex::testing {
 inline const std::string& scratchAppData() {
     // Never destroyed: the exit handler that removes the folder still reads it.
     static const std::string* folder = [] {
-        auto* pattern = new std::string((std::filesystem::temp_directory_path() / "quillex-host-XXXXXX").string());
-        if (::mkdtemp(pattern->data()) == nullptr) std::abort();
-        ::setenv("APPDATA", pattern->c_str(), 1);
+        auto* path = new std::string(makeScratchFolder("quillex-host-").string());
+        setEnvironmentVariable("APPDATA", *path);
         std::atexit([] {
             std::error_code ignored;
             std::filesystem::remove_all(scratchAppData(), ignored);
         });
-        return pattern;
+        return path;
     }();
     return *folder;
 }

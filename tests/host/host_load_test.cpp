@@ -1,8 +1,6 @@
 // Load through the host program: many mixed requests, ids echoed once and in order, memory flat.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -43,12 +41,6 @@ std::string requestLine(int n) {
     }
 }
 
-long childPeakKilobytes() {
-    rusage usage{};
-    ::getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_maxrss;
-}
-
 // Runs the host program over `count` requests; returns its output lines.
 std::vector<std::string> runHost(int count, const std::filesystem::path& folder) {
     const auto input = folder / "in.txt";
@@ -57,9 +49,7 @@ std::vector<std::string> runHost(int count, const std::filesystem::path& folder)
         std::ofstream in(input);
         for (int n = 0; n < count; ++n) in << requestLine(n) << '\n';
     }
-    const std::string command = "./vessa-host --module ./quillex.so --appdata '" + folder.string() + "' < '" +
-                                input.string() + "' > '" + output.string() + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    EXPECT_EQ(testing::runHostProgram({"--appdata", folder.string()}, input, output), 0);
     std::vector<std::string> lines;
     std::ifstream out(output);
     for (std::string line; std::getline(out, line);) lines.push_back(std::move(line));
@@ -69,9 +59,9 @@ std::vector<std::string> runHost(int count, const std::filesystem::path& folder)
 TEST(HostLoad, MixedRequestsThroughTheHostProgram) {
     const std::filesystem::path folder = testing::scratchAppData();
     runHost(kRequests / 10, folder);
-    const long smallPeak = childPeakKilobytes();
+    const long smallPeak = testing::hostProgramPeakKilobytes();
     const auto lines = runHost(kRequests, folder);
-    const long largePeak = childPeakKilobytes();
+    const long largePeak = testing::hostProgramPeakKilobytes();
 
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(kRequests));
     for (int n = 0; n < kRequests; ++n) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -216,9 +215,7 @@ TEST(PopoutWindowRestart, ReopensAtTheSizeSavedByTheLastRun) {
         const std::string input = folder / "in.txt";
         const std::string output = folder / "out.txt";
         std::ofstream(input) << lines;
-        const std::string command =
-            "./vessa-host --module ./quillex.so --appdata '" + folder.str() + "' < '" + input + "' > '" + output + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_EQ(testing::runHostProgram({"--appdata", folder.str()}, input, output), 0);
         return testing::fileText(output);
     };
     runHost(

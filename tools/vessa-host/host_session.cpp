@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/vessa/vessa_power.h"
+#include "platform/vessa/vessa_services.h"
 
 namespace vessa_host {
 namespace {
@@ -127,6 +128,9 @@ std::string atomText(const t_atom& atom) {
 
 HostSession::HostSession(t_class* cls, std::ostream& out, std::ostream& console, SessionOptions options)
     : cls_(cls), out_(out), console_(console), options_(options) {
+    // The mouse, DPI and power controls below feed the simulation: objects made
+    // from now on use it instead of the system's services.
+    vessa_simulate_system_services(1);
     vessa_set_outlet_hook(&HostSession::onOutlet, this);
     vessa_set_console_hook(&HostSession::onConsole, this);
 }

@@ -22,7 +22,9 @@ struct SessionOptions {
 // atom names the message; a name the class does not register (or "anything")
 // goes to "anything" as atom 0. Lines starting with ":" are controls; ":power
 // EVENT" raises a system power event on a thread of its own and
-// ":power-fail-next" makes the next power registration fail.
+// ":power-fail-next" makes the next power registration fail. A session offers
+// the simulated mouse, DPI and power services to the objects made after it
+// starts, in place of the system's.
 class HostSession {
 public:
     HostSession(t_class* cls, std::ostream& out, std::ostream& console, SessionOptions options = {});
