@@ -19,7 +19,7 @@
 namespace {
 
 int usage() {
-    std::cerr << "usage: vessa-host --module PATH [--appdata DIR] [--no-create] [--verbose]\n";
+    std::cerr << "usage: vessa-host --module PATH [--appdata DIR] [--no-create] [--verbose] [--unload]\n";
     return 2;
 }
 
@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
     std::string modulePath;
     std::string appdata;
     bool create = true;
+    bool unload = false;
     vessa_host::SessionOptions options;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
             create = false;
         } else if (arg == "--verbose") {
             options.verbose = true;
+        } else if (arg == "--unload") {
+            unload = true;
         } else {
             return usage();
         }
@@ -139,6 +142,28 @@ int main(int argc, char** argv) {
         status = session.failed() ? 1 : 0;
     }
     std::cout.flush();
-    // The module stays loaded: its static objects are torn down at exit.
+    if (!unload) {
+        // The module stays loaded: its static objects are torn down at exit.
+        return status;
+    }
+    // Every object is freed: the module is unloaded, as by a host that closes it.
+#ifdef _WIN32
+    if (::FreeLibrary(module) == 0) {
+        std::cerr << "vessa-host: cannot unload " << modulePath << ": error " << ::GetLastError() << '\n';
+        return 1;
+    }
+    const bool stayed = ::GetModuleHandleW(wideFromUtf8(modulePath).c_str()) != nullptr;
+#else
+    if (::dlclose(module) != 0) {
+        std::cerr << "vessa-host: cannot unload " << modulePath << ": " << ::dlerror() << '\n';
+        return 1;
+    }
+    void* again = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    const bool stayed = again != nullptr;
+    if (again != nullptr) ::dlclose(again);
+#endif
+    // A thread's pending thread_local destructors keep the module mapped until
+    // that thread ends (glibc and mingw-w64 alike): the unload is then deferred.
+    if (options.verbose) std::cout << (stayed ? "! unload-deferred\n" : "! unloaded\n") << std::flush;
     return status;
 }
