@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "tools/vessa-host/host_session.h"
+#ifdef _WIN32
+#include "platform/windows_text.h"
+#endif
 
 namespace {
 
@@ -32,23 +35,9 @@ std::string classNameOf(const std::string& path) {
 }
 
 #ifdef _WIN32
-std::string utf8FromWide(const wchar_t* text) {
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length < 1) return {};
-    std::string narrow(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), length, nullptr, nullptr);
-    narrow.pop_back();  // the terminator
-    return narrow;
-}
-
-std::wstring wideFromUtf8(const std::string& text) {
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    if (length < 1) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
-    wide.pop_back();
-    return wide;
-}
+// Text the host program hands to the system: a path that is not valid UTF-8
+// becomes empty, which every call refuses.
+std::wstring wideFromUtf8(const std::string& text) { return quillex::platform::wideFromUtf8(text).value_or(L""); }
 
 // The arguments in UTF-8 from the wide command line: argv is in the ANSI code
 // page, which cannot name every folder.
@@ -56,7 +45,7 @@ std::vector<std::string> commandArguments(int, char**) {
     int count = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::vector<std::string> args;
-    for (int i = 0; i < count; ++i) args.push_back(utf8FromWide(wide[i]));
+    for (int i = 0; i < count; ++i) args.push_back(quillex::platform::narrowFromWide(wide[i]).value_or(""));
     ::LocalFree(wide);
     return args;
 }
