@@ -1,4 +1,4 @@
-// The real POSIX calls behind the file layer, and the test hook that replaces or gates them.
+// The real POSIX calls behind the file layer, and the gate that fails them for tests.
 #ifndef _WIN32
 #include "platform/file_primitives.h"
 
@@ -12,34 +12,6 @@
 #include <utility>
 
 namespace quillex::platform {
-namespace {
-
-constexpr std::string_view kCallNames[kFileCallCount] = {
-    "statFile",       "makeFolder",    "openRead",       "readBytes",  "closeRead",   "openTemporary",
-    "writeTemporary", "syncTemporary", "closeTemporary", "renameFile", "openFolder",  "syncFolder",
-    "closeFolder",    "removeFile",    "openLock",       "takeLock",   "releaseLock", "closeLock",
-};
-
-struct Installed {
-    FilePrimitives real = realFilePrimitives();
-    std::optional<FilePrimitives> injected;
-};
-
-Installed& installed() {
-    static Installed instance;
-    return instance;
-}
-
-}  // namespace
-
-std::string_view fileCallName(FileCall call) { return kCallNames[static_cast<int>(call)]; }
-
-std::optional<FileCall> fileCallFromName(std::string_view name) {
-    for (int i = 0; i < kFileCallCount; ++i) {
-        if (kCallNames[i] == name) return static_cast<FileCall>(i);
-    }
-    return std::nullopt;
-}
 
 FilePrimitives realFilePrimitives() {
     FilePrimitives p;
@@ -54,15 +26,6 @@ FilePrimitives realFilePrimitives() {
     p.unlink = [](FileCall, const char* path) { return ::unlink(path); };
     p.flock = [](FileCall, int fd, int operation) { return ::flock(fd, operation); };
     return p;
-}
-
-const FilePrimitives& filePrimitives() {
-    const Installed& s = installed();
-    return s.injected ? *s.injected : s.real;
-}
-
-void setFilePrimitivesForTesting(std::optional<FilePrimitives> primitives) {
-    installed().injected = std::move(primitives);
 }
 
 FilePrimitives gatedFilePrimitives(FilePrimitives base, std::function<int(FileCall)> gate) {

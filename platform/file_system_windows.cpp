@@ -1,4 +1,4 @@
-// Windows file layer: wide-path Win32 calls, write-through replace, whole-range LockFileEx.
+// Windows file layer: wide-path Win32 calls through the file-call table, write-through replace, whole-range LockFileEx.
 #ifdef _WIN32
 #include <windows.h>
 
@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/file_primitives.h"
 #include "platform/file_system.h"
 #include "platform/windows_text.h"
 
@@ -29,10 +30,10 @@ bool usablePath(std::string_view path) {
     return !path.empty() && path.find('\0') == std::string_view::npos && isValidUtf8(path);
 }
 
-// Closes the handle however the operation ends.
+// Closes the handle, as the step `closeCall`, however the operation ends.
 class Handle {
 public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
+    Handle(HANDLE handle, FileCall closeCall) : handle_(handle), closeCall_(closeCall) {}
     ~Handle() { close(); }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
@@ -42,17 +43,13 @@ public:
     // False when the close itself failed.
     bool close() {
         if (!valid()) return true;
-        return ::CloseHandle(release()) != 0;
+        return filePrimitives().closeHandle(closeCall_, release()) != 0;
     }
 
 private:
     HANDLE handle_;
+    FileCall closeCall_;
 };
-
-bool isFolder(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 }  // namespace
 
@@ -60,9 +57,10 @@ void FileLock::release() {
     if (handle_ < 0) return;
     const HANDLE handle = reinterpret_cast<HANDLE>(std::exchange(handle_, -1));
     // Closing the handle drops the lock even when the explicit unlock fails.
+    const FilePrimitives& p = filePrimitives();
     OVERLAPPED whole{};
-    ::UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &whole);
-    ::CloseHandle(handle);
+    p.unlockFileEx(FileCall::releaseLock, handle, 0, MAXDWORD, MAXDWORD, &whole);
+    p.closeHandle(FileCall::closeLock, handle);
 }
 
 std::optional<std::string> userDataFolder() {
@@ -85,7 +83,7 @@ std::string joinPath(std::string_view folder, std::string_view name) {
 FileResult<bool> regularFileExists(const std::string& path) {
     const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
     if (!wide) return failed<bool>(FileStatus::invalidPath, 0, path);
-    const DWORD attributes = ::GetFileAttributesW(wide->c_str());
+    const DWORD attributes = filePrimitives().getFileAttributes(FileCall::statFile, wide->c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
@@ -105,11 +103,17 @@ FileOutcome createDirectories(const std::string& path) {
         FileOutcome outer = createDirectories(parent);
         if (!outer.ok()) return outer;
     }
-    if (::CreateDirectoryW(wide->c_str(), nullptr) == 0) {
+    const FilePrimitives& p = filePrimitives();
+    if (p.createDirectory(FileCall::makeFolder, wide->c_str(), nullptr) == 0) {
         const DWORD error = ::GetLastError();
-        // A drive root ("C:") refuses creation with other codes; an existing
-        // folder is accepted whatever the refusal said.
-        if (error != kAlreadyExists && !isFolder(*wide)) return failure(FileStatus::directoryFailed, error, path);
+        if (error == kAlreadyExists) return {};
+        // A drive root (C:\) or a folder above the user's own may refuse
+        // creation as access denied although it exists; such a folder is accepted.
+        if (error == ERROR_ACCESS_DENIED) {
+            const DWORD attributes = p.getFileAttributes(FileCall::makeFolder, wide->c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {};
+        }
+        return failure(FileStatus::directoryFailed, error, path);
     }
     return {};
 }
@@ -117,7 +121,7 @@ FileOutcome createDirectories(const std::string& path) {
 FileOutcome removeFile(const std::string& path) {
     const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
     if (!wide) return failure(FileStatus::invalidPath, 0, path);
-    ::DeleteFileW(wide->c_str());
+    filePrimitives().deleteFile(FileCall::removeFile, wide->c_str());
     return {};
 }
 
@@ -125,8 +129,11 @@ FileResult<std::string> readFileBounded(const std::string& path, std::size_t lim
     const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
     if (!wide) return failed<std::string>(FileStatus::invalidPath, 0, path);
     // Shared with writers and deleters, so a concurrent install is never refused.
-    Handle file(::CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FilePrimitives& p = filePrimitives();
+    Handle file(p.createFile(FileCall::openRead, wide->c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr),
+                FileCall::closeRead);
     if (!file.valid()) return failed<std::string>(FileStatus::openFailed, ::GetLastError(), path);
     // A device or pipe opened under the name is not a settings file.
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
@@ -140,7 +147,7 @@ FileResult<std::string> readFileBounded(const std::string& path, std::size_t lim
     while (text.size() < cap) {
         const DWORD want = static_cast<DWORD>(std::min(sizeof buffer, cap - text.size()));
         DWORD got = 0;
-        if (::ReadFile(file.get(), buffer, want, &got, nullptr) == 0) {
+        if (p.readFile(FileCall::readBytes, file.get(), buffer, want, &got, nullptr) == 0) {
             return failed<std::string>(FileStatus::readFailed, ::GetLastError(), path);
         }
         if (got == 0) break;
@@ -153,7 +160,10 @@ FileResult<std::string> readFileBounded(const std::string& path, std::size_t lim
 FileOutcome writeTemporaryFile(const std::string& path, std::string_view text) {
     const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
     if (!wide) return failure(FileStatus::invalidPath, 0, path);
-    Handle file(::CreateFileW(wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FilePrimitives& p = filePrimitives();
+    Handle file(p.createFile(FileCall::openTemporary, wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr),
+                FileCall::closeTemporary);
     if (!file.valid()) return failure(FileStatus::createFailed, ::GetLastError(), path);
 
     DWORD error = 0;
@@ -162,7 +172,7 @@ FileOutcome writeTemporaryFile(const std::string& path, std::string_view text) {
         // WriteFile takes a 32-bit count: larger texts go in pieces.
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(text.size() - written, 1u << 30));
         DWORD put = 0;
-        if (::WriteFile(file.get(), text.data() + written, want, &put, nullptr) == 0) {
+        if (p.writeFile(FileCall::writeTemporary, file.get(), text.data() + written, want, &put, nullptr) == 0) {
             error = ::GetLastError();
             break;
         }
@@ -172,7 +182,7 @@ FileOutcome writeTemporaryFile(const std::string& path, std::string_view text) {
         }
         written += put;
     }
-    if (error == 0 && ::FlushFileBuffers(file.get()) == 0) error = ::GetLastError();
+    if (error == 0 && p.flushFileBuffers(FileCall::syncTemporary, file.get()) == 0) error = ::GetLastError();
     if (!file.close() && error == 0) error = ::GetLastError();
     if (error != 0) return failure(FileStatus::writeFailed, error, path);
     return {};
@@ -185,7 +195,8 @@ FileOutcome installFile(const std::string& temporaryPath, const std::string& pat
     if (!from) return failure(FileStatus::invalidPath, 0, temporaryPath);
     // Write-through: the move is on the disk before the call returns, so no
     // folder sync follows.
-    if (::MoveFileExW(from->c_str(), to->c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    if (filePrimitives().moveFileEx(FileCall::renameFile, from->c_str(), to->c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
         return failure(FileStatus::renameFailed, ::GetLastError(), path);
     }
     return {};
@@ -199,14 +210,16 @@ FileResult<FileLock> lockFile(const std::string& path) {
         static_cast<FileOutcome&>(result) = std::move(folder);
         return result;
     }
-    Handle file(::CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FilePrimitives& p = filePrimitives();
+    Handle file(p.createFile(FileCall::openLock, wide->c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr),
+                FileCall::closeLock);
     if (!file.valid()) return failed<FileLock>(FileStatus::lockFailed, ::GetLastError(), path);
     // Exclusive over the whole range and waiting without limit; the lock
     // belongs to this handle, so another handle in this process waits too.
     OVERLAPPED whole{};
-    if (::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) == 0) {
+    if (p.lockFileEx(FileCall::takeLock, file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) == 0) {
         return failed<FileLock>(FileStatus::lockFailed, ::GetLastError(), path);
     }
     FileResult<FileLock> result;
