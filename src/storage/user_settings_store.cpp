@@ -121,7 +121,7 @@ UserSettingsResult failed(std::string message, const char* code) {
 UserSettingsPaths userSettingsPaths() {
     const std::optional<std::string> folder = platform::userDataFolder();
     if (!folder) fail("APPDATA is unavailable");
-    return UserSettingsPaths{platform::joinPath(*folder, "Quillex/user_settings.json"),
+    return UserSettingsPaths{platform::joinPath(platform::joinPath(*folder, "Quillex"), "user_settings.json"),
                              platform::joinPath(*folder, "Quillex.user_settings.json")};
 }
 

@@ -1,10 +1,9 @@
 // Many processes and threads on one settings file: the lock serialises every read-modify-write.
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +13,7 @@
 
 #include "storage/user_settings_contract.h"
 #include "storage/user_settings_store.h"
+#include "support/child_process.h"
 #include "support/file_testing.h"
 
 namespace quillex {
@@ -21,9 +21,15 @@ namespace {
 
 using nlohmann::json;
 
-#ifdef QUILLEX_SANITIZED
+// Process start-up and file calls are slow under sanitizers and under wine: fewer writes there.
+#if defined(_WIN32)
+constexpr std::size_t kProcesses = 4;
+constexpr int kWritesPerProcess = 15;
+#elif defined(QUILLEX_SANITIZED)
+constexpr std::size_t kProcesses = 8;
 constexpr int kWritesPerProcess = 15;
 #else
+constexpr std::size_t kProcesses = 8;
 constexpr int kWritesPerProcess = 50;
 #endif
 
@@ -39,18 +45,18 @@ json valueOf(const OwnedKey& owned, int i) {
     return owned.values[static_cast<std::size_t>(i) % owned.values.size()];
 }
 
-// Runs `body` in a child process; its return value is the exit status.
-template <typename Body>
-pid_t spawn(Body body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
-    return pid;
+// The settings helper (tests/helpers/settings_writer.cpp) on the paths, in one of its modes.
+std::unique_ptr<testing::ChildProcess> startHelper(const UserSettingsPaths& paths,
+                                                   const std::vector<std::string>& mode) {
+    std::vector<std::string> arguments = {paths.current, paths.legacy};
+    arguments.insert(arguments.end(), mode.begin(), mode.end());
+    return std::make_unique<testing::ChildProcess>(testing::helperProgram("settings_writer"), arguments);
 }
 
-int exitCode(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+// How the child ended: its exit code, or 128 + 9 when it was killed.
+int exitCode(testing::ChildProcess& child) {
+    const testing::ChildExit exit = child.wait();
+    return exit.killed ? 137 : exit.code;
 }
 
 class SettingsConcurrency : public ::testing::Test {
@@ -61,7 +67,7 @@ protected:
 
 TEST_F(SettingsConcurrency, EightProcessesRewritingTheirOwnKeysLoseNoWrite) {
     ASSERT_TRUE(loadUserSettings(paths).ok);
-    const std::vector<OwnedKey> owners = {
+    std::vector<OwnedKey> owners = {
         {"theme", {"arctic", "deep-ocean", "corvane-12"}},
         {"defaultBootProgression", {}},
         {"defaultVelocity", {}},
@@ -71,16 +77,15 @@ TEST_F(SettingsConcurrency, EightProcessesRewritingTheirOwnKeysLoseNoWrite) {
         {"clipDestination", {"session", "arrangement"}},
         {"chordLabelPriority", {"roman", "symbol"}},
     };
-    std::vector<pid_t> children;
+    owners.resize(std::min(owners.size(), kProcesses));
+    std::vector<std::unique_ptr<testing::ChildProcess>> children;
     for (const OwnedKey& owned : owners) {
-        children.push_back(spawn([&] {
-            for (int i = 0; i < kWritesPerProcess; ++i) {
-                if (!writeUserSettings(paths, owned.key, valueOf(owned, i).dump()).ok) return 1;
-            }
-            return 0;
-        }));
+        std::vector<std::string> mode = {"writes", owned.key};
+        for (int i = 0; i < kWritesPerProcess; ++i) mode.push_back(valueOf(owned, i).dump());
+        children.push_back(startHelper(paths, mode));
+        EXPECT_TRUE(children.back()->started());
     }
-    for (pid_t child : children) EXPECT_EQ(exitCode(child), 0);
+    for (const auto& child : children) EXPECT_EQ(exitCode(*child), 0);
 
     const UserSettingsResult loaded = loadUserSettings(paths);
     ASSERT_TRUE(loaded.ok);
@@ -107,24 +112,16 @@ TEST_F(SettingsConcurrency, ASecondThreadWaitsForTheLockOfTheFirst) {
 TEST_F(SettingsConcurrency, FirstLoadsRacingFromALegacyFileLeaveOneValidFile) {
     const std::string legacy = R"({"showIntervals":false,"previewOctave":"6"})";
     testing::putFile(paths.legacy, legacy);
-    int start[2];
-    ASSERT_EQ(::pipe(start), 0);
-    std::vector<pid_t> children;
-    for (int i = 0; i < 8; ++i) {
-        children.push_back(spawn([&] {
-            ::close(start[1]);
-            char go = 0;
-            if (::read(start[0], &go, 1) < 0) return 1;  // returns at end of file: everyone starts together
-            const UserSettingsResult result = loadUserSettings(paths);
-            if (!result.ok) return 1;
-            return result.rewritten ? 10 : 0;
-        }));
+    // Each helper loads once its input ends: closing them all lets everyone start together.
+    std::vector<std::unique_ptr<testing::ChildProcess>> children;
+    for (std::size_t i = 0; i < kProcesses; ++i) {
+        children.push_back(startHelper(paths, {"load"}));
+        EXPECT_TRUE(children.back()->started());
     }
-    ::close(start[0]);
-    ::close(start[1]);
+    for (const auto& child : children) child->closeInput();
     int rewrites = 0;
-    for (pid_t child : children) {
-        const int code = exitCode(child);
+    for (const auto& child : children) {
+        const int code = exitCode(*child);
         EXPECT_TRUE(code == 0 || code == 10) << code;
         rewrites += code == 10;
     }
