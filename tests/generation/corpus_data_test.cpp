@@ -16,7 +16,7 @@ namespace {
 const std::string kSourceFolder =
     (std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "data" / "corpus").string();
 
-class ShippedCorpus : public testing::Test {
+class ShippedCorpus : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         status_ = new CorpusInitStatus(loadRequiredCorpora(getOwnModuleDirectory(), corpus_, model_));

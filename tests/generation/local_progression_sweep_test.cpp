@@ -43,7 +43,7 @@ std::set<PitchClass> pitchClassSet(const Chord& chord) {
     return {classes.begin(), classes.end()};
 }
 
-class LocalProgressionSweep : public testing::Test {
+class LocalProgressionSweep : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ensureCorporaInitialized(); }
 
