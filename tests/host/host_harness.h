@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/quillex_ext.h"
+#include "support/environment.h"
 #include "support/host_program.h"
 #include "tools/vessa-host/host_session.h"
 
@@ -20,7 +21,7 @@ inline const std::string& scratchAppData() {
     // Never destroyed: the exit handler that removes the folder still reads it.
     static const std::string* folder = [] {
         auto* path = new std::string(makeScratchFolder("quillex-host-").string());
-        setEnvironmentVariable("APPDATA", *path);
+        setEnvironment("APPDATA", *path);
         std::atexit([] {
             std::error_code ignored;
             std::filesystem::remove_all(scratchAppData(), ignored);

@@ -71,6 +71,16 @@ std::wstring wide(const std::string& text) { return platform::wideFromUtf8(text)
 
 }  // namespace
 
+std::wstring commandLineOf(const std::string& program, const std::vector<std::string>& arguments) {
+    std::wstring commandLine;
+    appendQuoted(commandLine, wide(program));
+    for (const std::string& argument : arguments) {
+        commandLine += L' ';
+        appendQuoted(commandLine, wide(argument));
+    }
+    return commandLine;
+}
+
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments) {
     // Only the child's ends are inheritable, and only while it starts: the
     // tests start children one at a time, so no child holds another's pipe.
@@ -89,12 +99,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     ::SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0);
 
     const std::wstring application = wide(program);
-    std::wstring commandLine;
-    appendQuoted(commandLine, application);
-    for (const std::string& argument : arguments) {
-        commandLine += L' ';
-        appendQuoted(commandLine, wide(argument));
-    }
+    std::wstring commandLine = commandLineOf(program, arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

@@ -60,6 +60,12 @@ private:
 #endif
 };
 
+#ifdef _WIN32
+// The command line that starts `program` with `arguments` (UTF-8), each quoted
+// as the runtime's parser reads it back.
+std::wstring commandLineOf(const std::string& program, const std::vector<std::string>& arguments);
+#endif
+
 // For helper programs: the arguments as UTF-8, whatever the system's code page.
 std::vector<std::string> programArguments(int argc, char** argv);
 

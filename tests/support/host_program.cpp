@@ -1,15 +1,18 @@
-// Environment, scratch folders and host program runs: posix_spawn natively, CreateProcessW on Windows.
+// Scratch folders and host program runs: posix_spawn natively, CreateProcessW on Windows.
 #include "support/host_program.h"
 
 #include <cerrno>
 #include <random>
 #include <system_error>
 
+#include "support/child_process.h"
+
 #ifdef _WIN32
 #include <windows.h>
 // psapi.h needs windows.h first.
 #include <psapi.h>
-#include <stdlib.h>
+
+#include "platform/windows_text.h"
 #else
 #include <fcntl.h>
 #include <spawn.h>
@@ -26,40 +29,10 @@ namespace quillex::testing {
 namespace {
 
 #ifdef _WIN32
-std::wstring wide(const std::string& text) { return std::filesystem::path(text).wstring(); }
-
-// One command-line argument as the C runtime's parser reads it back.
-std::wstring quoted(const std::wstring& argument) {
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        // Backslashes before a quote are doubled, and the quote escaped.
-        out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(2 * backslashes, L'\\');
-    out += L'"';
-    return out;
-}
-
 long peakKilobytes = 0;
 #endif
 
 }  // namespace
-
-void setEnvironmentVariable(const std::string& name, const std::string& value) {
-#ifdef _WIN32
-    // The C runtime's copy and the process's own, which children inherit.
-    ::_wputenv_s(wide(name).c_str(), wide(value).c_str());
-#else
-    ::setenv(name.c_str(), value.c_str(), 1);
-#endif
-}
 
 std::filesystem::path makeScratchFolder(const std::string& prefix) {
     std::random_device device;
@@ -83,8 +56,9 @@ std::string moduleFileName() {
 int runHostProgram(const std::vector<std::string>& arguments, const std::filesystem::path& input,
                    const std::filesystem::path& output) {
     const std::filesystem::path program = std::filesystem::current_path() / "vessa-host.exe";
-    std::wstring commandLine = quoted(program.wstring()) + L" --module " + quoted(wide(moduleFileName()));
-    for (const std::string& argument : arguments) commandLine += L" " + quoted(wide(argument));
+    std::vector<std::string> words{"--module", moduleFileName()};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::wstring commandLine = commandLineOf(platform::narrowFromWide(program.wstring()).value_or(""), words);
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE in = ::CreateFileW(input.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,4 +1,4 @@
-// Process services for tests that drive the stand-in host program: environment, scratch folders, child runs.
+// Process services for tests that drive the stand-in host program: scratch folders and child runs.
 #pragma once
 
 #include <filesystem>
@@ -6,9 +6,6 @@
 #include <vector>
 
 namespace quillex::testing {
-
-// Sets a variable in this process's environment, which the children it starts inherit.
-void setEnvironmentVariable(const std::string& name, const std::string& value);
 
 // A new, empty folder under the system's temporary folder whose name starts with `prefix`.
 std::filesystem::path makeScratchFolder(const std::string& prefix);
