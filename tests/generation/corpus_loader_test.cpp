@@ -5,11 +5,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <random>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <functional>
+#endif
 
 #include "generation/chord_transition_writer.h"
 #include "generation/progression_corpus_writer.h"
@@ -23,11 +27,14 @@ namespace fs = std::filesystem;
 class FixtureFolder {
 public:
     explicit FixtureFolder(const std::string& name)
-        : path_(fs::temp_directory_path() / ("quillex-corpus-" + name + "-" + std::to_string(::getpid()))) {
+        : path_(fs::temp_directory_path() / ("quillex-corpus-" + name + "-" + std::to_string(std::random_device{}()))) {
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
-    ~FixtureFolder() { fs::remove_all(path_); }
+    ~FixtureFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
     std::string path() const { return path_.string(); }
     void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
         std::ofstream out(path_ / name, std::ios::binary);
@@ -118,18 +125,20 @@ TEST(CorpusLoading, NonFilesInACorpusPlaceTurnOffThatCorpusAlone) {
         std::function<void(const std::string&)> make;
         bool unreadable;  // false where the reader can open it anyway (root ignores permissions)
     };
-    const bool root = ::geteuid() == 0;
-    const std::vector<Replacement> replacements = {
+    std::vector<Replacement> replacements = {
         {"folder", [](const std::string& path) { fs::create_directory(path); }, true},
-        {"fifo", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, true},
-        {"loop", [](const std::string& path) { fs::create_symlink(path, path); }, true},
-        {"no-permission",
-         [](const std::string& path) {
-             std::ofstream(path) << "unreadable";
-             fs::permissions(path, fs::perms::none);
-         },
-         !root},
     };
+#ifndef _WIN32
+    // Windows has no FIFO in a folder, and no permission bits that bar a reader.
+    replacements.push_back({"fifo", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, true});
+    replacements.push_back({"loop", [](const std::string& path) { fs::create_symlink(path, path); }, true});
+    replacements.push_back({"no-permission",
+                            [](const std::string& path) {
+                                std::ofstream(path) << "unreadable";
+                                fs::permissions(path, fs::perms::none);
+                            },
+                            ::geteuid() != 0});  // root ignores permissions
+#endif
     for (const Replacement& replacement : replacements) {
         for (const bool replaceTransitions : {true, false}) {
             FixtureFolder folder(std::string("odd-") + replacement.name);
@@ -163,7 +172,15 @@ TEST(CorpusModulePath, OwnFolderIsWhereTheBinaryLies) {
     const std::string folder = getOwnModuleDirectory();
     ASSERT_FALSE(folder.empty());
     EXPECT_NE(folder.back(), '/');
-    EXPECT_TRUE(fs::equivalent(folder, fs::canonical("/proc/self/exe").parent_path())) << folder;
+#ifdef _WIN32
+    wchar_t own[32768];
+    const DWORD length = ::GetModuleFileNameW(nullptr, own, 32768);
+    ASSERT_GT(length, 0u);
+    const fs::path binary(std::wstring(own, length));
+#else
+    const fs::path binary = fs::canonical("/proc/self/exe");
+#endif
+    EXPECT_TRUE(fs::equivalent(fs::u8path(folder), binary.parent_path())) << folder;
 }
 
 TEST(CorpusOneTimeLoad, LoadsTheShippedFilesOnceAndKeepsTheStatus) {
