@@ -38,13 +38,14 @@ test-tsan: deps
 # executable run once under wine with a prefix inside the build folder. The
 # corpus files come from the native build. The cross compiler and wine are
 # installed when missing (as root); where they cannot be, the pass is skipped
-# with one line.
+# with one line. The prefix is made and one server started before the tests
+# run in parallel: wine processes that start a new prefix's server together can fail.
 test-windows: deps
 	@if ! command -v $(MINGW_CXX) >/dev/null 2>&1 || ! command -v wine >/dev/null 2>&1; then \
 	  ./tools/install-deps.sh windows >/dev/null 2>&1 || true; fi; \
 	if ! command -v $(MINGW_CXX) >/dev/null 2>&1; then \
 	  echo "Windows tests skipped: $(MINGW_CXX) not found (apt-get install g++-mingw-w64-x86-64-posix wine wine64)"; exit 0; fi; \
-	if ! command -v wine64 >/dev/null 2>&1 && ! command -v wine >/dev/null 2>&1; then \
+	if ! command -v wine >/dev/null 2>&1 || ! command -v wineserver >/dev/null 2>&1; then \
 	  echo "Windows tests skipped: wine not found (apt-get install wine wine64)"; exit 0; fi; \
 	set -e; \
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null; \
@@ -54,7 +55,9 @@ test-windows: deps
 	  -DQUILLEX_NATIVE_BIN=$(abspath $(BUILD))/bin; \
 	cmake --build $(WIN_BUILD) -j $(JOBS); \
 	mkdir -p $(abspath $(WIN_BUILD))/wineprefix; \
-	WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix WINEDEBUG=-all \
+	export WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix WINEDEBUG=-all; \
+	wineserver -p 30; \
+	wine wineboot --init >/dev/null 2>&1; \
 	ctest --test-dir $(WIN_BUILD) --output-on-failure --timeout 600 -j $(JOBS)
 
 SESSION ?= examples/basic.session
