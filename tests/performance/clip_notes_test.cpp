@@ -18,9 +18,9 @@ namespace quillex {
 namespace {
 
 #ifdef QUILLEX_SANITIZED
-constexpr int kScale = 10;
+constexpr int kClipNotesScale = 10;
 #else
-constexpr int kScale = 1;
+constexpr int kClipNotesScale = 1;
 #endif
 
 // std::llround of x × 10000 (range-checked first), then printf of the whole and the fraction.
@@ -70,7 +70,7 @@ TEST(CompactNumber, EqualsAnIndependentFormatterOnRandomValues) {
                                4.5e-5,
                                std::numeric_limits<double>::quiet_NaN(),
                                -std::numeric_limits<double>::infinity()};
-    for (int i = 0; i < 1000000 / kScale; ++i) {
+    for (int i = 0; i < 1000000 / kClipNotesScale; ++i) {
         double x;
         switch (i % 4) {
             case 0:  // halves of the last place

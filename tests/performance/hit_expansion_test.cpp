@@ -19,7 +19,6 @@ using testing::pageOf;
 using testing::rhythmRow;
 using testing::setSpread;
 
-constexpr double kEps = kTriggerBeatEpsilon;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
@@ -76,7 +75,7 @@ TEST(HitExpansion, RefusesMalformedRequests) {
     EXPECT_TRUE(refused([](HitExpansionRequest& r) { r.velocity = 128; }));
     EXPECT_TRUE(refused([](HitExpansionRequest& r) { r.hitStart = kNaN; }));
     EXPECT_TRUE(refused([](HitExpansionRequest& r) { r.end = kInf; }));
-    EXPECT_TRUE(refused([](HitExpansionRequest& r) { r.end = r.hitStart + kEps; }));
+    EXPECT_TRUE(refused([](HitExpansionRequest& r) { r.end = r.hitStart + kTriggerBeatEpsilon; }));
     EXPECT_FALSE(refused([](HitExpansionRequest&) {}));
 
     Hit hit(row, 1.0, 4.0);
@@ -86,7 +85,7 @@ TEST(HitExpansion, RefusesMalformedRequests) {
 }
 
 TEST(HitExpansion, StrumBeyondTheLengthsDropsOnlyTheLateNotes) {
-    TriggerRow row = chordRow({pageOf({60, 64, 67, 71}, {0.0, 0.5, 1.0, 0.5 - kEps})});
+    TriggerRow row = chordRow({pageOf({60, 64, 67, 71}, {0.0, 0.5, 1.0, 0.5 - kTriggerBeatEpsilon})});
     setSpread(row, 1.0);
     Hit hit(row, 0.5, 4.0);
     hit.request.hitStart = 2.0;
@@ -105,8 +104,8 @@ TEST(HitExpansion, StrumBeyondTheLengthsDropsOnlyTheLateNotes) {
     EXPECT_EQ(kept.notes[2].noteIndex, 3u);
 
     // A note clipped to eps or less by the hit's end is dropped too.
-    Hit clipped(row, 1.0, 0.5 + kEps / 2);
-    for (const ExpandedNote& note : clipped.expand().notes) EXPECT_GT(note.end - note.onset, kEps);
+    Hit clipped(row, 1.0, 0.5 + kTriggerBeatEpsilon / 2);
+    for (const ExpandedNote& note : clipped.expand().notes) EXPECT_GT(note.end - note.onset, kTriggerBeatEpsilon);
 }
 
 TEST(HitExpansion, StepNotesEndAtTheNextLaterOnset) {
@@ -181,13 +180,13 @@ TEST(RowWalk, RefusesMalformedWalks) {
     EXPECT_FALSE(renderTriggerRows(&good, 0, 4.0, nullptr, false, false, nullptr, 0, -1, &list, NoteList::sink));
     EXPECT_FALSE(renderTriggerRows(&good, 1, 4.0, nullptr, false, false, nullptr, 0, -1, &list, nullptr));
     EXPECT_TRUE(refused(good, kNaN));
-    EXPECT_TRUE(refused(good, kEps));
+    EXPECT_TRUE(refused(good, kTriggerBeatEpsilon));
     EXPECT_TRUE(refused(good, 4.0, 128));
     EXPECT_TRUE(refused(good, 4.0, 0, -2));
     EXPECT_TRUE(refused(good, 4.0, 0, 8));
 
     TriggerRow row = good;
-    row.duration = kEps;
+    row.duration = kTriggerBeatEpsilon;
     EXPECT_TRUE(refused(row));
     row.duration = kNaN;
     EXPECT_TRUE(refused(row));
@@ -238,7 +237,7 @@ TEST(RowWalk, GridContinuesAcrossRowsUnlessRestarted) {
 }
 
 TEST(RowWalk, HitsAtTheToleranceEdgesBelongToTheRightRow) {
-    const TriggerRow row = rhythmRow({pageOf({60})}, 4.0, 2.0, {2.0 - kEps});
+    const TriggerRow row = rhythmRow({pageOf({60})}, 4.0, 2.0, {2.0 - kTriggerBeatEpsilon});
     const NoteList list = walk({row, row}, 4.0);
     ASSERT_EQ(list.notes.size(), 1u);
     EXPECT_EQ(list.notes[0].rowSequence, 1u);
@@ -275,7 +274,7 @@ TEST(RowWalk, PagesTurnRoundRobinAndOverridesPickOne) {
 
     // A hit that makes no note does not turn the round robin.
     TriggerRow silent = row;
-    silent.hits[1].lengths[0] = kEps / 2;
+    silent.hits[1].lengths[0] = kTriggerBeatEpsilon / 2;
     EXPECT_EQ(velocities(walk({silent}, 4.0)), (std::vector<int>{100, 50}));
 
     // Restarting rows restart their own counter unless the row follows the global one.

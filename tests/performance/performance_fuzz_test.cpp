@@ -18,9 +18,9 @@ namespace quillex {
 namespace {
 
 #ifdef QUILLEX_SANITIZED
-constexpr int kScale = 4;
+constexpr int kFuzzScale = 4;
 #else
-constexpr int kScale = 1;
+constexpr int kFuzzScale = 1;
 #endif
 
 // The note value the rule gives, with the standard conversion itself as the oracle for the number.
@@ -49,7 +49,7 @@ TEST(PerformanceFuzz, NoteValueTextsReadAsTheStandardConversionReads) {
     const std::string alphabet = "1/2486053DT +-\t\nx.";
     const std::vector<std::string> stems = {"1/", "1/1", "1/25", "1/64", "1/ ", "1/-", "1/99999999999", ""};
     int accepted = 0;
-    for (int i = 0; i < 20000 / kScale; ++i) {
+    for (int i = 0; i < 20000 / kFuzzScale; ++i) {
         std::string text = stems[std::uniform_int_distribution<std::size_t>(0, stems.size() - 1)(rng)];
         for (int k = std::uniform_int_distribution<int>(0, 6)(rng); k > 0; --k) {
             text += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
@@ -90,7 +90,7 @@ TEST(PerformanceFuzz, MutatedDocumentsCompileOrFailWithAListedMessage) {
     const std::vector<nlohmann::json> seeds = {testing::fullDocumentJson(), testing::documentWithSlots(3), rhythmic};
     int read = 0;
     int compiled = 0;
-    for (int i = 0; i < 1500 / kScale; ++i) {
+    for (int i = 0; i < 1500 / kFuzzScale; ++i) {
         const nlohmann::json input = testing::mutateDocument(seeds[static_cast<std::size_t>(i) % seeds.size()], rng);
         ProjectDocument document;
         try {
@@ -117,8 +117,8 @@ TEST(PerformanceFuzz, MutatedDocumentsCompileOrFailWithAListedMessage) {
             ASSERT_TRUE(compileMessages().count(e.what())) << e.what() << "\n" << input.dump();
         }
     }
-    EXPECT_GT(read, 100 / kScale);
-    EXPECT_GT(compiled, 20 / kScale);
+    EXPECT_GT(read, 100 / kFuzzScale);
+    EXPECT_GT(compiled, 20 / kFuzzScale);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <numeric>
 #include <stdexcept>
@@ -9,8 +10,12 @@
 #include <vector>
 
 #include "document/project_document.h"
+#include "performance/trigger_row.h"
 
 namespace quillex::testing {
+
+// Rows are fixed-size and trivially copyable: equal rows hold equal bytes.
+inline bool sameBytes(const TriggerRow& a, const TriggerRow& b) { return std::memcmp(&a, &b, sizeof(TriggerRow)) == 0; }
 
 inline AttackOrders sampleAttackOrders() {
     AttackOrders orders(8);

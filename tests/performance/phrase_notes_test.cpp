@@ -12,12 +12,10 @@
 namespace quillex {
 namespace {
 
-constexpr double kEps = kTriggerBeatEpsilon;
-
 #ifdef QUILLEX_SANITIZED
-constexpr int kScale = 10;
+constexpr int kPhraseNotesScale = 10;
 #else
-constexpr int kScale = 1;
+constexpr int kPhraseNotesScale = 1;
 #endif
 
 // The tie walk exactly as described: boundary by boundary, erasing as it goes.
@@ -26,11 +24,12 @@ void mergeTiedNotesOracle(std::vector<PhraseNote>& list, const std::vector<doubl
         std::size_t k = 0;
         while (k < list.size()) {
             const PhraseNote a = list[k];
-            if (std::fabs(a.hitStart - b) <= kEps) {
+            if (std::fabs(a.hitStart - b) <= kTriggerBeatEpsilon) {
                 std::size_t best = list.size();
                 for (std::size_t j = 0; j < list.size(); ++j) {
                     const PhraseNote& c = list[j];
-                    if (c.pitch == a.pitch && c.start < b - kEps && std::fabs(c.start + c.duration - b) <= kEps &&
+                    if (c.pitch == a.pitch && c.start < b - kTriggerBeatEpsilon &&
+                        std::fabs(c.start + c.duration - b) <= kTriggerBeatEpsilon &&
                         (best == list.size() || c.start > list[best].start)) {
                         best = j;
                     }
@@ -65,9 +64,17 @@ TEST(PhraseNoteTie, HeldNoteStruckAgainAtTheBoundaryBecomesOne) {
 TEST(PhraseNoteTie, EqualsThePlainWalkOnSeededLists) {
     std::mt19937 rng(0x7e1dau);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    const double nudges[] = {0.0, 0.0, 0.0, kEps, -kEps, kEps / 2, -kEps / 2, 1.5 * kEps, 0.3};
+    const double nudges[] = {0.0,
+                             0.0,
+                             0.0,
+                             kTriggerBeatEpsilon,
+                             -kTriggerBeatEpsilon,
+                             kTriggerBeatEpsilon / 2,
+                             -kTriggerBeatEpsilon / 2,
+                             1.5 * kTriggerBeatEpsilon,
+                             0.3};
     int merged = 0;
-    for (int round = 0; round < 1000 / kScale; ++round) {
+    for (int round = 0; round < 1000 / kPhraseNotesScale; ++round) {
         std::vector<double> boundaries;
         for (int b = pick(1, 5), t = 0; b > 0; --b) boundaries.push_back(t += pick(1, 3));
         if (pick(0, 9) == 0) std::shuffle(boundaries.begin(), boundaries.end(), rng);
@@ -84,7 +91,7 @@ TEST(PhraseNoteTie, EqualsThePlainWalkOnSeededLists) {
         mergeTiedNotes(notes, boundaries);
         ASSERT_EQ(notes, expected) << "round " << round;
     }
-    EXPECT_GT(merged, 100 / kScale);
+    EXPECT_GT(merged, 100 / kPhraseNotesScale);
 }
 
 TEST(PhraseNoteOrder, StartThenPitchThenDurationThenVelocity) {

@@ -41,7 +41,7 @@ ProjectDocument documentOfSlots(const std::vector<std::string>& chords) {
     return testing::documentOf(std::move(slots));
 }
 
-std::string failureOf(const auto& render) {
+std::string renderFailureOf(const auto& render) {
     try {
         render();
     } catch (const std::runtime_error& e) {
@@ -144,31 +144,34 @@ TEST(PhraseRender, RefusalsNameTheirFailure) {
     const TriggerRow row = chordRow({pageOf({60})});
     const ProjectDocument two = documentOfSlots({"C", "C"});
     const ResolvedPerformancePlan plan = planOf({row, row});
-    EXPECT_EQ(failureOf([&] { renderSessionPhrase(documentOfSlots({"C"}), "fifths", plan, BassDisposition::none); }),
-              "Performance phrase requires matching resolved slots");
-    EXPECT_EQ(failureOf([&] { renderSessionPhrase(documentOfSlots({}), "fifths", planOf({}), BassDisposition::none); }),
-              "Performance phrase requires matching resolved slots");
+    EXPECT_EQ(
+        renderFailureOf([&] { renderSessionPhrase(documentOfSlots({"C"}), "fifths", plan, BassDisposition::none); }),
+        "Performance phrase requires matching resolved slots");
+    EXPECT_EQ(
+        renderFailureOf([&] { renderSessionPhrase(documentOfSlots({}), "fifths", planOf({}), BassDisposition::none); }),
+        "Performance phrase requires matching resolved slots");
     const std::vector<double> one = {1.0};
-    EXPECT_EQ(failureOf([&] { renderSessionPhrasePreview(two, "fifths", plan, BassDisposition::none, one); }),
+    EXPECT_EQ(renderFailureOf([&] { renderSessionPhrasePreview(two, "fifths", plan, BassDisposition::none, one); }),
               "Performance phrase requires matching resolved slots");
     const std::vector<double> tiny = {1.0, 0.00005};
-    EXPECT_EQ(failureOf([&] { renderSessionPhrasePreview(two, "fifths", plan, BassDisposition::none, tiny); }),
+    EXPECT_EQ(renderFailureOf([&] { renderSessionPhrasePreview(two, "fifths", plan, BassDisposition::none, tiny); }),
               "Performance slot duration is invalid");
     const std::vector<double> negative = {4.0, -1.0};
-    EXPECT_EQ(failureOf([&] { renderSessionPhrasePreview(two, "fifths", plan, BassDisposition::none, negative); }),
-              "Performance slot duration is invalid");
+    EXPECT_EQ(
+        renderFailureOf([&] { renderSessionPhrasePreview(two, "fifths", plan, BassDisposition::none, negative); }),
+        "Performance slot duration is invalid");
     const std::vector<double> nothing = {0.0, 0.0};
-    EXPECT_EQ(failureOf([&] { renderSessionPhrasePreview(two, "fifths", plan, BassDisposition::none, nothing); }),
+    EXPECT_EQ(renderFailureOf([&] { renderSessionPhrasePreview(two, "fifths", plan, BassDisposition::none, nothing); }),
               "Performance phrase length is invalid");
 
     // A render estimated past a million notes is refused before anything is expanded.
     TriggerRow dense = rhythmRow({pageOf({60, 62, 64, 65})}, 1.0, 65536.0, {0.0, 0.25, 0.5, 0.75});
-    EXPECT_EQ(failureOf([&] {
+    EXPECT_EQ(renderFailureOf([&] {
                   renderSessionPhrase(documentOfSlots({"C"}), "fifths", planOf({dense}), BassDisposition::none);
               }),
               "Performance phrase length is invalid");
     dense.duration = 4096.0;
-    EXPECT_EQ(failureOf([&] {
+    EXPECT_EQ(renderFailureOf([&] {
                   renderSessionPhrase(documentOfSlots({"C"}), "fifths", planOf({dense}), BassDisposition::none);
               }),
               "rendered");
@@ -176,17 +179,17 @@ TEST(PhraseRender, RefusalsNameTheirFailure) {
     TriggerRow pageless = row;
     pageless.pageCount = 0;
     pageless.pages[0].noteCount = 0;
-    EXPECT_EQ(failureOf([&] {
+    EXPECT_EQ(renderFailureOf([&] {
                   renderSessionPhrase(two, "fifths", planOf({row, pageless}), BassDisposition::none);
               }),
               "Performance chord expansion failed");
-    EXPECT_EQ(failureOf([&] {
+    EXPECT_EQ(renderFailureOf([&] {
                   renderSessionPhrase(two, "fifths", planOf({row, pageless}), BassDisposition::migrate);
               }),
               "Bass clip label is missing a resolved row");
     TriggerRow broken = rhythmRow({pageOf({60})}, 4.0, 4.0, {0.0});
     broken.hits[0].pageCount = 0;
-    EXPECT_EQ(failureOf([&] {
+    EXPECT_EQ(renderFailureOf([&] {
                   renderSessionPhrase(two, "fifths", planOf({row, broken}), BassDisposition::none);
               }),
               "Performance phrase expansion failed");
@@ -248,7 +251,8 @@ TEST(ClipLabel, BassNamesFollowTheSpellingPreference) {
     EXPECT_EQ(bassClipLabel(document, rows, "flats"), "QX Bass [C Db D Eb E F Gb G Ab A Bb B Rest]");
     rows.pop_back();
     rows.pop_back();
-    EXPECT_EQ(failureOf([&] { bassClipLabel(document, rows, "flats"); }), "Bass clip label is missing a resolved row");
+    EXPECT_EQ(renderFailureOf([&] { bassClipLabel(document, rows, "flats"); }),
+              "Bass clip label is missing a resolved row");
 }
 
 TEST(PhraseRender, DiagnosticLineOnlyWhileTracing) {

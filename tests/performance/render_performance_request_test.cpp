@@ -19,9 +19,9 @@ namespace {
 using nlohmann::json;
 
 #ifdef QUILLEX_SANITIZED
-constexpr int kScale = 10;
+constexpr int kRenderScale = 10;
 #else
-constexpr int kScale = 1;
+constexpr int kRenderScale = 1;
 #endif
 
 // A session holding one resolved revision of three chord slots and a rest.
@@ -331,7 +331,7 @@ TEST(RenderPerformanceRequest, MutatedRequestsAlwaysAnswer) {
                                       json(2)};
     std::set<std::string> messages;
     int rendered = 0;
-    for (int i = 0; i < 20000 / kScale; ++i) {
+    for (int i = 0; i < 20000 / kRenderScale; ++i) {
         json request = seeds[rng() % seeds.size()];
         for (int m = 1 + static_cast<int>(rng() % 3); m > 0; --m) {
             // Pick a member of the request, its preview, its attack or its notes.
@@ -368,7 +368,7 @@ TEST(RenderPerformanceRequest, MutatedRequestsAlwaysAnswer) {
         ASSERT_TRUE(reply.payload.at("request_id").is_string());
         messages.insert(reply.payload.at("error").at("message").get<std::string>());
     }
-    EXPECT_GT(rendered, 100 / kScale);
+    EXPECT_GT(rendered, 100 / kRenderScale);
     EXPECT_GT(messages.size(), 10u);
 }
 

@@ -22,12 +22,10 @@ using testing::pageOf;
 using testing::rhythmRow;
 using testing::setSpread;
 
-constexpr double kEps = kTriggerBeatEpsilon;
-
 #ifdef QUILLEX_SANITIZED
-constexpr int kScale = 10;
+constexpr int kPlaybackScale = 10;
 #else
-constexpr int kScale = 1;
+constexpr int kPlaybackScale = 1;
 #endif
 
 struct Playback {
@@ -176,7 +174,7 @@ TEST(TriggerHorizon, RetriggerLoopsEverySlotAndCarriesNoteOffsIntoTheNextWindow)
 }
 
 TEST(TriggerHorizon, EventAtTheWindowEdgeBelongsToTheNextWindow) {
-    Playback p({rhythmRow({pageOf({60})}, 4.0, 4.0, {2.5 - kEps}, 1.0)});
+    Playback p({rhythmRow({pageOf({60})}, 4.0, 4.0, {2.5 - kTriggerBeatEpsilon}, 1.0)});
     ASSERT_EQ(p.start(), kTriggerStarted);
     ASSERT_TRUE(p.horizon(0.0, 2.5));
     EXPECT_EQ(p.count, 0u);
@@ -289,18 +287,19 @@ bool plainHorizon(const TriggerPlaybackState& state, double from, double through
     out.clear();
     const double loop = state.loopLength;
     const auto firstCycle = static_cast<std::int64_t>(std::max(std::floor(from / loop) - 1, 0.0));
-    const auto lastCycle = std::max(static_cast<std::int64_t>(std::floor((through - kEps) / loop)), firstCycle);
+    const auto lastCycle =
+        std::max(static_cast<std::int64_t>(std::floor((through - kTriggerBeatEpsilon) / loop)), firstCycle);
     for (std::int64_t c = firstCycle; c <= lastCycle; ++c) {
         const double base = static_cast<double>(c) * loop;
         for (std::uint64_t n = 0; n < state.preparedCount; ++n) {
             const ExpandedNote& note = state.preparedNotes[n];
             const std::uint64_t k =
                 triggerVoiceKey(note.hitOrdinal, note.noteIndex, state.keyBase, static_cast<std::uint64_t>(c));
-            if (from - kEps <= base + note.onset && base + note.onset < through - kEps) {
+            if (from - kTriggerBeatEpsilon <= base + note.onset && base + note.onset < through - kTriggerBeatEpsilon) {
                 if (out.size() >= capacity) return out.clear(), false;
                 out.push_back({base + note.onset, k, note.pitch, note.velocity, 1, 0});
             }
-            if (from - kEps <= base + note.end && base + note.end < through - kEps) {
+            if (from - kTriggerBeatEpsilon <= base + note.end && base + note.end < through - kTriggerBeatEpsilon) {
                 if (out.size() >= capacity) return out.clear(), false;
                 out.push_back({base + note.end, k, note.pitch, 0, 0, 0});
             }
@@ -311,7 +310,7 @@ bool plainHorizon(const TriggerPlaybackState& state, double from, double through
     std::vector<bool> removed(out.size(), false);
     for (std::size_t g = 0; g < out.size();) {
         std::size_t end = g + 1;
-        while (end < out.size() && std::fabs(out[end].time - out[g].time) <= kEps) ++end;
+        while (end < out.size() && std::fabs(out[end].time - out[g].time) <= kTriggerBeatEpsilon) ++end;
         for (std::size_t i = g; i < end; ++i) {
             if (!out[i].noteOn) continue;
             for (std::size_t j = g; j < end; ++j) {
@@ -361,7 +360,7 @@ bool sortedInRuns(const std::vector<MidiTransportEvent>& events) {
     const auto keyOf = [](const MidiTransportEvent& e) { return std::make_tuple(e.noteOn, e.pitch, e.voiceKey); };
     for (std::size_t i = 0; i < times.size();) {
         std::size_t end = i + 1;
-        while (end < times.size() && times[end] - times[i] <= kEps) ++end;
+        while (end < times.size() && times[end] - times[i] <= kTriggerBeatEpsilon) ++end;
         std::vector<double> got;
         for (std::size_t j = i; j < end; ++j) {
             got.push_back(events[j].time);
@@ -377,7 +376,7 @@ bool sortedInRuns(const std::vector<MidiTransportEvent>& events) {
 TEST(TriggerHorizonProperties, SplitWindowsPairedNotesAndSortedEvents) {
     std::mt19937 rng(0x51a7e5u);
     int split = 0;
-    for (int round = 0; round < 400 / kScale; ++round) {
+    for (int round = 0; round < 400 / kPlaybackScale; ++round) {
         RandomPlayback p(rng);
         if (p.start(0, static_cast<std::int32_t>(1 + rng() % 127), rng() % 4) != kTriggerStarted) continue;
         const double loop = p.state->loopLength;
@@ -392,8 +391,9 @@ TEST(TriggerHorizonProperties, SplitWindowsPairedNotesAndSortedEvents) {
         p.table->legato = false;
         ASSERT_TRUE(p.horizon(a, c));
         EXPECT_TRUE(sortedInRuns(p.got()));
-        const bool nearB = std::any_of(p.events.begin(), p.events.begin() + p.count,
-                                       [&](const MidiTransportEvent& e) { return std::fabs(e.time - b) <= 3 * kEps; });
+        const bool nearB = std::any_of(p.events.begin(), p.events.begin() + p.count, [&](const MidiTransportEvent& e) {
+            return std::fabs(e.time - b) <= 3 * kTriggerBeatEpsilon;
+        });
         // Pairing without legato: each note-off has one earlier note-on of its key.
         std::map<std::uint64_t, std::pair<int, int>> byKey;
         for (std::size_t i = 0; i < p.count; ++i) {
@@ -421,14 +421,14 @@ TEST(TriggerHorizonProperties, SplitWindowsPairedNotesAndSortedEvents) {
         ASSERT_EQ(joined, whole) << a << " " << b << " " << c;
         ++split;
     }
-    EXPECT_GT(split, 100 / kScale);
+    EXPECT_GT(split, 100 / kPlaybackScale);
 }
 
 TEST(TriggerHorizonProperties, EarlyAnswersEqualThePlainLoop) {
     std::mt19937 rng(0xea51u);
     std::vector<MidiTransportEvent> expected;
     int windows = 0;
-    while (windows < 10000 / kScale) {
+    while (windows < 10000 / kPlaybackScale) {
         RandomPlayback p(rng);
         if (rng() % 8 == 0) p.table->rows[0].hitCount = 0;  // nothing prepared
         if (p.start(0, static_cast<std::int32_t>(1 + rng() % 127), rng() % 4) != kTriggerStarted) continue;

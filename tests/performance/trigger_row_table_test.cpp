@@ -10,7 +10,7 @@
 namespace quillex {
 namespace {
 
-bool sameBytes(const TriggerRow& a, const TriggerRow& b) { return std::memcmp(&a, &b, sizeof(TriggerRow)) == 0; }
+using testing::sameBytes;
 
 ResolvedPerformancePlan planOf(std::size_t rows) {
     ResolvedPerformancePlan plan;

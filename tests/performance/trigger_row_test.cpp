@@ -14,6 +14,8 @@
 namespace quillex {
 namespace {
 
+using testing::sameBytes;
+
 using testing::advancedAttack;
 using testing::chordSlot;
 using testing::rhythmOf;
@@ -27,8 +29,6 @@ std::string failureOf(const ProgressionSlot& slot, const std::vector<std::int32_
     }
     return "compiled";
 }
-
-bool sameBytes(const TriggerRow& a, const TriggerRow& b) { return std::memcmp(&a, &b, sizeof(TriggerRow)) == 0; }
 
 TEST(TriggerRowRecord, ResetRowsAreZeroBytesBesideFourFields) {
     TriggerRow row;

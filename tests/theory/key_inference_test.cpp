@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "key_samples.h"
 #include "theory/chord_symbol.h"
 #include "theory/pitch_class.h"
 
 namespace quillex {
 namespace {
 
-constexpr MusicalKey kCMajor{0, kMajorMode, kNaturalMinorScale};
-constexpr MusicalKey kAMinor{9, kMinorMode, kNaturalMinorScale};
-constexpr MusicalKey kAMelodic{9, kMinorMode, kMelodicMinorScale};
+using testing::kAMelodic;
+using testing::kANatural;
+using testing::kCMajor;
 
 WeightedChord wc(const char* symbol, double weight = 1.0) {
     std::optional<Chord> chord = parseChordSymbol(symbol);
@@ -24,7 +25,7 @@ WeightedChord wc(const char* symbol, double weight = 1.0) {
     return WeightedChord{chord->root, chord->quality, chord->bass, weight};
 }
 
-std::vector<WeightedChord> chords(std::initializer_list<const char*> symbols, double weight = 1.0) {
+std::vector<WeightedChord> weightedChords(std::initializer_list<const char*> symbols, double weight = 1.0) {
     std::vector<WeightedChord> result;
     for (const char* s : symbols) result.push_back(wc(s, weight));
     return result;
@@ -35,34 +36,34 @@ KeyInferenceChord kc(PitchClass root, const char* quality) { return KeyInference
 // ---- Minor scale type
 
 TEST(InferMinorScaleType, MelodicVotesMustOutweighNaturalOnes) {
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(9, "mM7"), kc(2, "7")}, 0), 1);
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(9, "m"), kc(2, "m")}, 0), 0);
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(9, "m"), kc(2, "m")}, 1), 1);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(9, "mM7"), kc(2, "7")}, 0), 1);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(9, "m"), kc(2, "m")}, 0), 0);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(9, "m"), kc(2, "m")}, 1), 1);
     // E7 sits on degree 5, which never votes.
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(4, "7")}, 0), 0);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(4, "7")}, 0), 0);
     // Equal totals keep the default.
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(11, "m"), kc(5, "6")}, 0), 0);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(11, "m"), kc(5, "6")}, 0), 0);
     // A major key keeps its own type; an empty list gives the default.
     EXPECT_EQ(inferMinorScaleType(MusicalKey{0, kMajorMode, 1}, {kc(0, "mM7")}, 0), 1);
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {}, 1), 1);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {}, 1), 1);
 }
 
 TEST(InferMinorScaleType, ParsedMajorTriadVotesLikeTheEmptyQuality) {
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(11, "m")}, 0), 1);
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(11, "m"), kc(5, "maj")}, 0), 0);
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(11, "m"), kc(5, "")}, 0), 0);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(11, "m")}, 0), 1);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(11, "m"), kc(5, "maj")}, 0), 0);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(11, "m"), kc(5, "")}, 0), 0);
     // Degree 7 major triad gives only one natural vote.
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(11, "m"), kc(7, "maj")}, 0), 1);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(11, "m"), kc(7, "maj")}, 0), 1);
     // The raised sixth and seventh count as degrees 6 and 7.
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(6, "m7b5")}, 0), 1);
-    EXPECT_EQ(inferMinorScaleType(kAMinor, {kc(8, "dim")}, 0), 1);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(6, "m7b5")}, 0), 1);
+    EXPECT_EQ(inferMinorScaleType(kANatural, {kc(8, "dim")}, 0), 1);
 }
 
 // ---- Likelihood
 
 TEST(ScoreProgressionLikelihood, MatchesTheTablesForOneTonicChord) {
     const double sum = -0.91567 + -1.16667 + -1.31402 + 0.65 * -0.08591;
-    EXPECT_NEAR(scoreProgressionLikelihood(kCMajor, chords({"C"})), sum / 3.65 * 30.0, 1e-9);
+    EXPECT_NEAR(scoreProgressionLikelihood(kCMajor, weightedChords({"C"})), sum / 3.65 * 30.0, 1e-9);
 }
 
 TEST(ScoreProgressionLikelihood, UsesTransitionsAndTheMinorHalf) {
@@ -70,15 +71,16 @@ TEST(ScoreProgressionLikelihood, UsesTransitionsAndTheMinorHalf) {
     const double sum =
         -0.86834 + -1.66131 + (-1.25955 + 0.65 * -0.00202) + (-1.84229 + 0.65 * -1.00708) + 0.85 * -2.43757;
     const double norm = 2.0 + 2 * 1.65 + 0.85;
-    EXPECT_NEAR(scoreProgressionLikelihood(kAMinor, chords({"Am", "E7"})), sum / norm * 30.0, 1e-9);
-    EXPECT_NEAR(scoreProgressionLikelihood(kAMelodic, chords({"Am", "E7"})), sum / norm * 30.0, 1e-9);
+    EXPECT_NEAR(scoreProgressionLikelihood(kANatural, weightedChords({"Am", "E7"})), sum / norm * 30.0, 1e-9);
+    EXPECT_NEAR(scoreProgressionLikelihood(kAMelodic, weightedChords({"Am", "E7"})), sum / norm * 30.0, 1e-9);
 }
 
 TEST(ScoreProgressionLikelihood, SkipsChordsWithoutPositiveWeight) {
     EXPECT_EQ(scoreProgressionLikelihood(kCMajor, {}), 0.0);
-    EXPECT_EQ(scoreProgressionLikelihood(kCMajor, chords({"C", "G"}, 0.0)), 0.0);
+    EXPECT_EQ(scoreProgressionLikelihood(kCMajor, weightedChords({"C", "G"}, 0.0)), 0.0);
     std::vector<WeightedChord> list = {wc("F#", -1.0), wc("C"), wc("Db", 0.0)};
-    EXPECT_DOUBLE_EQ(scoreProgressionLikelihood(kCMajor, list), scoreProgressionLikelihood(kCMajor, chords({"C"})));
+    EXPECT_DOUBLE_EQ(scoreProgressionLikelihood(kCMajor, list),
+                     scoreProgressionLikelihood(kCMajor, weightedChords({"C"})));
 }
 
 // ---- Candidate score
@@ -87,8 +89,8 @@ TEST(ScoreKeyCandidate, SingleTonicTriadAddsEveryTonicTerm) {
     // Fit 0.35 x (2.4 + 2.0 + 0.8), degree 0.55, match 1.5, tonic 4 + 3, first 2,
     // last 1.2, short list 4.5; tonic weight 0.8; starts and ends on the tonic 5.
     const double expected = 0.35 * 5.2 + 0.55 + 1.5 + 7.0 + 2.0 + 1.2 + 4.5 + 0.8 + 5.0 +
-                            scoreProgressionLikelihood(kCMajor, chords({"C"}));
-    KeyCandidate c = scoreKeyCandidate(chords({"C"}), kCMajor);
+                            scoreProgressionLikelihood(kCMajor, weightedChords({"C"}));
+    KeyCandidate c = scoreKeyCandidate(weightedChords({"C"}), kCMajor);
     EXPECT_EQ(c.key, kCMajor);
     EXPECT_NEAR(c.score, expected, 1e-9);
 }
@@ -109,7 +111,7 @@ TEST(ScoreKeyCandidate, TonicTestsReadTheClassAsAModeCondition) {
 
 TEST(ScoreKeyCandidate, MinorCadenceNeedsADominantFunctionOnTheFifth) {
     auto positional = [](const char* before) {
-        return scoreKeyCandidate({wc(before, 0.0), wc("Am", 0.0)}, kAMinor).score;
+        return scoreKeyCandidate({wc(before, 0.0), wc("Am", 0.0)}, kANatural).score;
     };
     EXPECT_DOUBLE_EQ(positional("E7"), 1.2 + 6.0);
     EXPECT_DOUBLE_EQ(positional("E"), 1.2 + 6.0);
@@ -121,8 +123,8 @@ TEST(ScoreKeyCandidate, MinorCadenceNeedsADominantFunctionOnTheFifth) {
 
 TEST(ScoreKeyCandidate, ThreeChordsWithoutTonicArePenalised) {
     // Weightless Dm G F: no tonic chord, three chords, nothing else applies.
-    EXPECT_DOUBLE_EQ(scoreKeyCandidate(chords({"Dm", "G", "F"}, 0.0), kCMajor).score, -3.2);
-    EXPECT_DOUBLE_EQ(scoreKeyCandidate(chords({"Dm", "G"}, 0.0), kCMajor).score, 0.0);
+    EXPECT_DOUBLE_EQ(scoreKeyCandidate(weightedChords({"Dm", "G", "F"}, 0.0), kCMajor).score, -3.2);
+    EXPECT_DOUBLE_EQ(scoreKeyCandidate(weightedChords({"Dm", "G"}, 0.0), kCMajor).score, 0.0);
 }
 
 TEST(ScoreKeyCandidate, WeightlessChordsStillActAsNeighbours) {
@@ -153,16 +155,16 @@ TEST(InferKey, EqualScoresRankMajorThenLowerRoot) {
 }
 
 TEST(InferKey, FindsCommonKeys) {
-    EXPECT_EQ(inferKey(chords({"C", "F", "G7", "C"})).key, kCMajor);
-    EXPECT_EQ(inferKey(chords({"Dm7", "G7", "Cmaj7"})).key, kCMajor);
-    EXPECT_EQ(inferKey(chords({"Am", "Dm", "E7", "Am"})).key, kAMinor);
-    EXPECT_EQ(inferKey(chords({"Ebmaj7", "Cm7", "Fm7", "Bb7", "Ebmaj7"})).key,
+    EXPECT_EQ(inferKey(weightedChords({"C", "F", "G7", "C"})).key, kCMajor);
+    EXPECT_EQ(inferKey(weightedChords({"Dm7", "G7", "Cmaj7"})).key, kCMajor);
+    EXPECT_EQ(inferKey(weightedChords({"Am", "Dm", "E7", "Am"})).key, kANatural);
+    EXPECT_EQ(inferKey(weightedChords({"Ebmaj7", "Cm7", "Fm7", "Bb7", "Ebmaj7"})).key,
               (MusicalKey{3, kMajorMode, kNaturalMinorScale}));
-    EXPECT_EQ(inferKey(chords({"AmM7", "Bm7", "D7", "E7", "AmM7"})).key, kAMelodic);
+    EXPECT_EQ(inferKey(weightedChords({"AmM7", "Bm7", "D7", "E7", "AmM7"})).key, kAMelodic);
 }
 
 TEST(InferKey, BluesProgressionStaysInItsTonic) {
-    KeyInferenceResult r = inferKey(chords({"A7", "D7", "A7", "E7", "D7", "A7"}));
+    KeyInferenceResult r = inferKey(weightedChords({"A7", "D7", "A7", "E7", "D7", "A7"}));
     EXPECT_EQ(r.key, (MusicalKey{9, kMajorMode, kNaturalMinorScale}));
 }
 
@@ -234,7 +236,7 @@ TEST(InferKeyProperties, ConfidenceStaysInUnitRangeAndMatchesTheMargin) {
 }
 
 TEST(InferKeyProperties, NonFiniteWeightsNeverBreakTheRanking) {
-    std::vector<WeightedChord> list = chords({"C", "F", "G"});
+    std::vector<WeightedChord> list = weightedChords({"C", "F", "G"});
     list[1].weight = INFINITY;
     KeyInferenceResult r = inferKey(list);
     EXPECT_GE(r.confidence, 0.0);

@@ -9,16 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "key_samples.h"
 #include "theory/pitch_class.h"
 
 namespace quillex {
 namespace {
 
-using nlohmann::json;
+using testing::kCMajorContext;
+using testing::kCMinorContext;
+using testing::kEbMajorContext;
 
-const KeyContext kCMajor{{0, kMajorMode, kNaturalMinorScale}, "C"};
-const KeyContext kCMinor{{0, kMinorMode, kNaturalMinorScale}, "C"};
-const KeyContext kEbMajor{{3, kMajorMode, kNaturalMinorScale}, "Eb"};
+using nlohmann::json;
 
 constexpr SpellingOptions kPlain{false, false};
 constexpr SpellingOptions kFlatsSimplified{true, true};
@@ -104,21 +105,21 @@ TEST(SpellingOptionsRead, InvalidValuesFailWithTheExactTexts) {
 }
 
 TEST(AlteredDegrees, ChromaticTonesChooseRaisedLowerOrLoweredUpperDegree) {
-    EXPECT_EQ(nearestAlteredDegree(kCMajor, 1, kPlain), (AlteredDegree{0, 1, true}));
-    EXPECT_EQ(nearestAlteredDegree(kCMajor, 1, SpellingOptions{true, false}), (AlteredDegree{0, 1, true}));
-    EXPECT_EQ(nearestAlteredDegree(kCMajor, 1, kFlatsSimplified), (AlteredDegree{1, -1, true}));
-    EXPECT_EQ(nearestAlteredDegree(kCMajor, 1, kSharpsSimplified), (AlteredDegree{0, 1, true}));
-    EXPECT_EQ(nearestAlteredDegree(kCMajor, 6, kFlatsSimplified), (AlteredDegree{4, -1, true}));
-    EXPECT_EQ(*spellAlteredDegree(kCMajor, 4, -1), "Gb");
+    EXPECT_EQ(nearestAlteredDegree(kCMajorContext, 1, kPlain), (AlteredDegree{0, 1, true}));
+    EXPECT_EQ(nearestAlteredDegree(kCMajorContext, 1, SpellingOptions{true, false}), (AlteredDegree{0, 1, true}));
+    EXPECT_EQ(nearestAlteredDegree(kCMajorContext, 1, kFlatsSimplified), (AlteredDegree{1, -1, true}));
+    EXPECT_EQ(nearestAlteredDegree(kCMajorContext, 1, kSharpsSimplified), (AlteredDegree{0, 1, true}));
+    EXPECT_EQ(nearestAlteredDegree(kCMajorContext, 6, kFlatsSimplified), (AlteredDegree{4, -1, true}));
+    EXPECT_EQ(*spellAlteredDegree(kCMajorContext, 4, -1), "Gb");
     // The tonic counts as the lowest degree across the octave.
-    EXPECT_EQ(nearestAlteredDegree(kCMinor, 11, kPlain), (AlteredDegree{0, -1, true}));
-    EXPECT_EQ(*spellAlteredDegree(kCMinor, 0, -1), "Cb");
-    EXPECT_EQ(nearestAlteredDegree(kCMinor, 11, kSharpsSimplified), (AlteredDegree{6, 1, true}));
+    EXPECT_EQ(nearestAlteredDegree(kCMinorContext, 11, kPlain), (AlteredDegree{0, -1, true}));
+    EXPECT_EQ(*spellAlteredDegree(kCMinorContext, 0, -1), "Cb");
+    EXPECT_EQ(nearestAlteredDegree(kCMinorContext, 11, kSharpsSimplified), (AlteredDegree{6, 1, true}));
     // Out-of-range degrees; huge alterations wrap (INT32_MAX = 7 mod 12).
-    EXPECT_FALSE(spellAlteredDegree(kCMajor, 7, 0).has_value());
-    EXPECT_FALSE(spellAlteredDegree(kCMajor, -1, 0).has_value());
-    EXPECT_EQ(*spellAlteredDegree(kCMajor, 0, std::numeric_limits<std::int32_t>::max()), "Cbbbbb");
-    EXPECT_EQ(*spellAlteredDegree(kCMajor, 6, std::numeric_limits<std::int32_t>::min()), "B####");
+    EXPECT_FALSE(spellAlteredDegree(kCMajorContext, 7, 0).has_value());
+    EXPECT_FALSE(spellAlteredDegree(kCMajorContext, -1, 0).has_value());
+    EXPECT_EQ(*spellAlteredDegree(kCMajorContext, 0, std::numeric_limits<std::int32_t>::max()), "Cbbbbb");
+    EXPECT_EQ(*spellAlteredDegree(kCMajorContext, 6, std::numeric_limits<std::int32_t>::min()), "B####");
 }
 
 // 36 keys x 12 pitch classes x 4 option sets: one semitone at most off the
@@ -145,17 +146,17 @@ TEST(AlteredDegrees, SpelledPositionsAlwaysNameThePitchClass) {
 }
 
 TEST(ChordSymbolInKey, SpellsRootQualityAndBassOnScaleLetters) {
-    EXPECT_EQ(spellChordSymbolInKey(kEbMajor, 3, "maj7", 7, kPlain, std::nullopt), "Ebmaj7/G");
-    EXPECT_EQ(spellChordSymbolInKey(kEbMajor, 1, "7", std::nullopt, kFlatsSimplified, std::nullopt), "Db7");
-    EXPECT_EQ(spellChordSymbolInKey(kEbMajor, 1, "7", std::nullopt, {true, false}, std::nullopt), "C#7");
-    EXPECT_EQ(spellChordSymbolInKey(kCMajor, 7, "m(add9)", 1, kFlatsSimplified, std::nullopt), "Gm(add9)/Db");
+    EXPECT_EQ(spellChordSymbolInKey(kEbMajorContext, 3, "maj7", 7, kPlain, std::nullopt), "Ebmaj7/G");
+    EXPECT_EQ(spellChordSymbolInKey(kEbMajorContext, 1, "7", std::nullopt, kFlatsSimplified, std::nullopt), "Db7");
+    EXPECT_EQ(spellChordSymbolInKey(kEbMajorContext, 1, "7", std::nullopt, {true, false}, std::nullopt), "C#7");
+    EXPECT_EQ(spellChordSymbolInKey(kCMajorContext, 7, "m(add9)", 1, kFlatsSimplified, std::nullopt), "Gm(add9)/Db");
     // A hint forces the letters of root and bass.
-    EXPECT_EQ(spellChordSymbolInKey(kCMajor, 0, "", 4, kPlain, DegreeHint{6, 3}), "B#/Fb");
-    EXPECT_EQ(spellChordSymbolInKey(kCMajor, 0, "7", 10, kPlain, DegreeHint{0, 6}), "C7/Bb");
-    EXPECT_FALSE(spellChordSymbolInKey(kCMajor, 0, "", std::nullopt, kPlain, DegreeHint{7, std::nullopt}));
-    EXPECT_FALSE(spellChordSymbolInKey(kCMajor, 0, "", std::nullopt, kPlain, DegreeHint{0, 2}));
-    EXPECT_FALSE(spellChordSymbolInKey(kCMajor, 0, "", 4, kPlain, DegreeHint{0, std::nullopt}));
-    EXPECT_FALSE(spellChordSymbolInKey(kCMajor, 0, "", 4, kPlain, DegreeHint{0, 9}));
+    EXPECT_EQ(spellChordSymbolInKey(kCMajorContext, 0, "", 4, kPlain, DegreeHint{6, 3}), "B#/Fb");
+    EXPECT_EQ(spellChordSymbolInKey(kCMajorContext, 0, "7", 10, kPlain, DegreeHint{0, 6}), "C7/Bb");
+    EXPECT_FALSE(spellChordSymbolInKey(kCMajorContext, 0, "", std::nullopt, kPlain, DegreeHint{7, std::nullopt}));
+    EXPECT_FALSE(spellChordSymbolInKey(kCMajorContext, 0, "", std::nullopt, kPlain, DegreeHint{0, 2}));
+    EXPECT_FALSE(spellChordSymbolInKey(kCMajorContext, 0, "", 4, kPlain, DegreeHint{0, std::nullopt}));
+    EXPECT_FALSE(spellChordSymbolInKey(kCMajorContext, 0, "", 4, kPlain, DegreeHint{0, 9}));
     // A key spelling without a letter spells nothing.
     for (const std::string& spelling : {std::string(), std::string("H"), std::string("#C")}) {
         const KeyContext bad{{0, 0, 0}, spelling};

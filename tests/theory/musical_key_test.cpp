@@ -7,16 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "key_samples.h"
 #include "theory/chord_symbol.h"
 #include "theory/pitch_class.h"
 
 namespace quillex {
 namespace {
 
-constexpr MusicalKey kCMajor{0, kMajorMode, kNaturalMinorScale};
-constexpr MusicalKey kANatural{9, kMinorMode, kNaturalMinorScale};
-constexpr MusicalKey kAMelodic{9, kMinorMode, kMelodicMinorScale};
-constexpr MusicalKey kFSharpMajor{6, kMajorMode, kNaturalMinorScale};
+using testing::kAMelodic;
+using testing::kANatural;
+using testing::kCMajor;
+using testing::kFSharpMajor;
 
 // The 36 keys: each root as major, natural minor and melodic minor.
 std::vector<MusicalKey> allKeys() {

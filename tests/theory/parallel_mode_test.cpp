@@ -3,15 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include "key_samples.h"
 #include "theory/chord_quality_table.h"
 #include "theory/chord_symbol.h"
 
 namespace quillex {
 namespace {
 
-constexpr MusicalKey kCMajor{0, kMajorMode, kNaturalMinorScale};
-constexpr MusicalKey kCMinor{0, kMinorMode, kNaturalMinorScale};
-constexpr MusicalKey kCMelodic{0, kMinorMode, kMelodicMinorScale};
+using testing::kCMajor;
+using testing::kCMelodic;
+using testing::kCMinor;
 
 ChordQuality quality(const char* text) {
     std::optional<ChordQuality> q = lookupChordQuality(text);

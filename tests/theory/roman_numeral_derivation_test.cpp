@@ -9,14 +9,15 @@
 #include <tuple>
 #include <vector>
 
+#include "key_samples.h"
 #include "theory/chord_symbol.h"
 
 namespace quillex {
 namespace {
 
-const KeyContext kCMajor{{0, kMajorMode, kNaturalMinorScale}, "C"};
-const KeyContext kANatural{{9, kMinorMode, kNaturalMinorScale}, "A"};
-const KeyContext kEbMajor{{3, kMajorMode, kNaturalMinorScale}, "Eb"};
+using testing::kANaturalContext;
+using testing::kCMajorContext;
+using testing::kEbMajorContext;
 
 std::string numeralOf(std::string_view symbol, const KeyContext& key) {
     return deriveRomanNumeralFromSymbol(symbol, key).value_or("<none>");
@@ -58,41 +59,41 @@ TEST(RomanDerivation, NumeralsOfSpelledChords) {
     const KeyContext eMajor{{4, kMajorMode, kNaturalMinorScale}, "E"};
     const KeyContext aMelodic{{9, kMinorMode, kMelodicMinorScale}, "A"};
     const std::vector<std::tuple<std::string, KeyContext, std::string>> cases = {
-        {"Dm7", kCMajor, "iim7"},
-        {"G7", kCMajor, "V7"},
-        {"Cmaj7", kCMajor, "Imaj7"},
-        {"C", kCMajor, "I"},
-        {"Fm", kCMajor, "iv"},
-        {"Gsus4", kCMajor, "Vsus4"},
-        {"Bdim", kCMajor, "vii\u00B0"},
-        {"Bdim7", kCMajor, "vii\u00B07"},
-        {"Bm7b5", kCMajor, "vii\u00F8"},
-        {"B\u00F87", kCMajor, "vii\u00F8"},
-        {"Caug", kCMajor, "I+"},
-        {"C+", kCMajor, "I+"},
-        {"Em9b5", kCMajor, "iii\u00F89"},
+        {"Dm7", kCMajorContext, "iim7"},
+        {"G7", kCMajorContext, "V7"},
+        {"Cmaj7", kCMajorContext, "Imaj7"},
+        {"C", kCMajorContext, "I"},
+        {"Fm", kCMajorContext, "iv"},
+        {"Gsus4", kCMajorContext, "Vsus4"},
+        {"Bdim", kCMajorContext, "vii\u00B0"},
+        {"Bdim7", kCMajorContext, "vii\u00B07"},
+        {"Bm7b5", kCMajorContext, "vii\u00F8"},
+        {"B\u00F87", kCMajorContext, "vii\u00F8"},
+        {"Caug", kCMajorContext, "I+"},
+        {"C+", kCMajorContext, "I+"},
+        {"Em9b5", kCMajorContext, "iii\u00F89"},
         // The letter, not the pitch, decides the degree.
-        {"Db", kCMajor, "\u266DII"},
-        {"C#", kCMajor, "\u266FI"},
-        {"Bb", kCMajor, "\u266DVII"},
-        {"E#", kCMajor, "\u266FIII"},
-        {"F#m7b5", kCMajor, "\u266Fiv\u00F8"},
-        {"Fbm", kCMajor, "\u266Div"},
-        {"Ebb", kCMajor, "II"},
+        {"Db", kCMajorContext, "\u266DII"},
+        {"C#", kCMajorContext, "\u266FI"},
+        {"Bb", kCMajorContext, "\u266DVII"},
+        {"E#", kCMajorContext, "\u266FIII"},
+        {"F#m7b5", kCMajorContext, "\u266Fiv\u00F8"},
+        {"Fbm", kCMajorContext, "\u266Div"},
+        {"Ebb", kCMajorContext, "II"},
         // Slash basses are notes on their written letters.
-        {"C/E", kCMajor, "I/E"},
-        {"C/G", kCMajor, "I/G"},
-        {"C/C", kCMajor, "I"},
-        {"G7/b", kCMajor, "V7/B"},
-        {"Am7/Ab", kCMajor, "vim7/Ab"},
+        {"C/E", kCMajorContext, "I/E"},
+        {"C/G", kCMajorContext, "I/G"},
+        {"C/C", kCMajorContext, "I"},
+        {"G7/b", kCMajorContext, "V7/B"},
+        {"Am7/Ab", kCMajorContext, "vim7/Ab"},
         // Other keys; minor-key accidentals are relative to the minor scale.
-        {"E7", kANatural, "V7"},
-        {"G", kANatural, "VII"},
-        {"G#dim", kANatural, "\u266Fvii\u00B0"},
+        {"E7", kANaturalContext, "V7"},
+        {"G", kANaturalContext, "VII"},
+        {"G#dim", kANaturalContext, "\u266Fvii\u00B0"},
         {"G#dim", aMelodic, "vii\u00B0"},
         {"AmM7", aMelodic, "imM7"},
-        {"Fm7", kEbMajor, "iim7"},
-        {"D", kEbMajor, "VII"},
+        {"Fm7", kEbMajorContext, "iim7"},
+        {"D", kEbMajorContext, "VII"},
         {"C#m7/G#", eMajor, "vim7/G#"}};
     for (const auto& [symbol, key, numeral] : cases) {
         EXPECT_EQ(numeralOf(symbol, key), numeral) << symbol << " in " << key.rootSpelling;
@@ -101,23 +102,23 @@ TEST(RomanDerivation, NumeralsOfSpelledChords) {
 
 TEST(RomanDerivation, FarSpellingsFallBackToTheScaleTone) {
     const Chord d = chordOf("D");
-    EXPECT_EQ(locateRootDegree(d, kCMajor, "Ebb"), (AlteredDegree{1, 0, true}));
+    EXPECT_EQ(locateRootDegree(d, kCMajorContext, "Ebb"), (AlteredDegree{1, 0, true}));
     Chord cSharp = chordOf("Db");
-    EXPECT_EQ(locateRootDegree(cSharp, kCMajor, "Ebbb"), (AlteredDegree{2, -3, true}));
-    EXPECT_EQ(*deriveRomanNumeralFromTokens(cSharp, kCMajor, "Ebbb", ""), "\u266D\u266D\u266DIII");
-    EXPECT_FALSE(locateRootDegree(d, kCMajor, "").valid);
+    EXPECT_EQ(locateRootDegree(cSharp, kCMajorContext, "Ebbb"), (AlteredDegree{2, -3, true}));
+    EXPECT_EQ(*deriveRomanNumeralFromTokens(cSharp, kCMajorContext, "Ebbb", ""), "\u266D\u266D\u266DIII");
+    EXPECT_FALSE(locateRootDegree(d, kCMajorContext, "").valid);
     EXPECT_FALSE(locateRootDegree(d, KeyContext{{0, 0, 0}, "x"}, "D").valid);
     // A distinct bass needs a usable token; a bass equal to the root adds nothing.
     Chord slash = chordOf("C/E");
-    EXPECT_FALSE(deriveRomanNumeralFromTokens(slash, kCMajor, "C", "").has_value());
+    EXPECT_FALSE(deriveRomanNumeralFromTokens(slash, kCMajorContext, "C", "").has_value());
     slash.bass = 0;
-    EXPECT_EQ(*deriveRomanNumeralFromTokens(slash, kCMajor, "C", ""), "I");
+    EXPECT_EQ(*deriveRomanNumeralFromTokens(slash, kCMajorContext, "C", ""), "I");
 }
 
 TEST(RomanDerivation, FailuresGiveNothingAndRequireThrows) {
     const KeyContext noSpelling{{0, 0, 0}, ""};
-    for (const auto& [symbol, key] :
-         {std::pair{"C", noSpelling}, std::pair{"H7", kCMajor}, std::pair{"|", kCMajor}, std::pair{"", kCMajor}}) {
+    for (const auto& [symbol, key] : {std::pair{"C", noSpelling}, std::pair{"H7", kCMajorContext},
+                                      std::pair{"|", kCMajorContext}, std::pair{"", kCMajorContext}}) {
         EXPECT_FALSE(deriveRomanNumeralFromSymbol(symbol, key).has_value()) << symbol;
         try {
             (void)requireRomanNumeralFromSymbol(symbol, key);
@@ -129,8 +130,8 @@ TEST(RomanDerivation, FailuresGiveNothingAndRequireThrows) {
     // A chord record whose symbol has no letter.
     Chord chord = chordOf("G7");
     chord.symbol.assign(1, '7');
-    EXPECT_FALSE(deriveRomanNumeral(chord, kCMajor).has_value());
-    EXPECT_EQ(requireRomanNumeralFromSymbol(" G7 ", kCMajor), "V7");
+    EXPECT_FALSE(deriveRomanNumeral(chord, kCMajorContext).has_value());
+    EXPECT_EQ(requireRomanNumeralFromSymbol(" G7 ", kCMajorContext), "V7");
 }
 
 // Bounded seeded fuzz: mutated symbols never crash, and a numeral, when
@@ -139,7 +140,8 @@ TEST(RomanDerivationFuzz, MutatedSymbolsGiveWellFormedNumerals) {
     const std::vector<std::string> seeds = {"Dm7", "G7/B",     "Bbmaj7",  "F#m7b5", "C#dim7/E",
                                             "Ebb", "B\u00F87", "Caug/G#", "Am/M7"};
     const std::string bytes = "ABCDEFGabcdefg#b/m7913+-o \xE2\x99\xAF\xAD\xC3\xB8";
-    const std::vector<KeyContext> keys = {kCMajor, kANatural, kEbMajor, {{6, 1, 1}, "F#"}, {{1, 0, 0}, "Db"}};
+    const std::vector<KeyContext> keys = {
+        kCMajorContext, kANaturalContext, kEbMajorContext, {{6, 1, 1}, "F#"}, {{1, 0, 0}, "Db"}};
     std::mt19937 rng(29);
     int derived = 0;
     for (int i = 0; i < 20000; ++i) {

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "key_samples.h"
 #include "theory/chord_symbol.h"
 #include "theory/pitch_class.h"
 #include "theory/roman_numeral_derivation.h"
@@ -16,8 +17,9 @@
 namespace quillex {
 namespace {
 
-constexpr MusicalKey kCMajor{0, kMajorMode, kNaturalMinorScale};
-const KeyContext kCMajorContext{kCMajor, "C"};
+using testing::kCMajor;
+using testing::kCMajorContext;
+
 constexpr SpellingOptions kDiatonicOptions{true, false};
 
 RomanChord resolved(std::string_view text, const MusicalKey& key = kCMajor) {

@@ -6,18 +6,15 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "chord_samples.h"
 #include "theory/chord_quality_table.h"
 
 namespace quillex {
 namespace {
 
-using Midi = std::vector<std::int32_t>;
+using testing::chordOf;
 
-Chord chordOf(std::string_view symbol) {
-    auto chord = parseChordSymbol(symbol);
-    if (!chord) throw std::logic_error("test chord does not parse");
-    return *chord;
-}
+using Midi = std::vector<std::int32_t>;
 
 Chord rawChord(PitchClass root, Midi intervals, std::optional<PitchClass> bass = std::nullopt) {
     return Chord{root, "", std::move(intervals), bass, ""};

@@ -1,5 +1,6 @@
 // Tests of semitone transposition of chords and voicings.
 #include "voicing/semitone_transpose.h"
+#include "chord_samples.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -7,10 +8,10 @@
 namespace quillex {
 namespace {
 
+using testing::chordOf;
+
 using json = nlohmann::json;
 using Midi = std::vector<std::int32_t>;
-
-Chord chordOf(std::string_view symbol) { return *parseChordSymbol(symbol); }
 
 TEST(SemitoneTransposeReader, ReadsClampsAndTruncates) {
     EXPECT_EQ(readSemitoneTranspose(json::object()), 0);

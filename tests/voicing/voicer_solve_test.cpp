@@ -10,6 +10,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "chord_samples.h"
 #include "protocol/diagnostic_trace.h"
 #include "voicing/voicing_anchors.h"
 #include "voicing/voicing_candidates.h"
@@ -18,17 +19,13 @@
 namespace quillex {
 namespace {
 
+using testing::chordOf;
+
 #ifdef QUILLEX_SANITIZED
 constexpr int kScale = 10;
 #else
 constexpr int kScale = 1;
 #endif
-
-Chord chordOf(std::string_view symbol) {
-    const std::optional<Chord> chord = parseChordSymbol(symbol);
-    EXPECT_TRUE(chord.has_value()) << symbol;
-    return chord.value_or(Chord{});
-}
 
 constexpr std::string_view kSymbols[] = {"C",     "Am",     "F",   "G7",   "Dm7",   "Em",  "Cmaj7",  "A7",
                                          "Bb",    "Ebmaj7", "Fm6", "D7b9", "G13",   "C/E", "F/G",    "Am9",

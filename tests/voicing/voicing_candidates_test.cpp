@@ -1,6 +1,7 @@
 // Candidate enumeration against brute-force oracles, widening, caching and failures.
 #include "voicing/voicing_candidates.h"
 
+#include "chord_samples.h"
 #include "theory/chord_quality_table.h"
 
 #include <gtest/gtest.h>
@@ -13,11 +14,7 @@
 namespace quillex {
 namespace {
 
-Chord chordOf(std::string_view symbol) {
-    const std::optional<Chord> chord = parseChordSymbol(symbol);
-    EXPECT_TRUE(chord.has_value()) << symbol;
-    return chord.value_or(Chord{});
-}
+using testing::chordOf;
 
 std::vector<std::int64_t> defaultBases() { return {36, 48, 60, 72}; }
 

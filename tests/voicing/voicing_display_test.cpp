@@ -1,5 +1,6 @@
 // Note labels of voicings and implied slash basses.
 #include "voicing/voicing_display.h"
+#include "chord_samples.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,7 @@
 namespace quillex {
 namespace {
 
-Chord chordOf(std::string_view symbol) { return *parseChordSymbol(symbol); }
+using testing::chordOf;
 
 KeyContext keyOf(PitchClass root, std::string token, bool minor = false) {
     KeyContext key;

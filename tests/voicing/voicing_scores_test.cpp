@@ -1,5 +1,6 @@
 // Voicing and transition scores against hand-computed terms; roughness against a direct computation.
 #include "voicing/voicing_scores.h"
+#include "chord_samples.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +10,7 @@
 namespace quillex {
 namespace {
 
-Chord chordOf(std::string_view symbol) {
-    const std::optional<Chord> chord = parseChordSymbol(symbol);
-    EXPECT_TRUE(chord.has_value()) << symbol;
-    return chord.value_or(Chord{});
-}
+using testing::chordOf;
 
 VoicerOptions optionsFor(VoicingStyle style) {
     VoicerOptions options;

@@ -1,0 +1,20 @@
+// The chords the voicing tests are written with, parsed from their symbols.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+#include "theory/chord_symbol.h"
+
+namespace quillex::testing {
+
+// The parsed chord; a symbol that does not parse fails the test and gives an empty chord.
+inline Chord chordOf(std::string_view symbol) {
+    const std::optional<Chord> chord = parseChordSymbol(symbol);
+    EXPECT_TRUE(chord.has_value()) << symbol;
+    return chord.value_or(Chord{});
+}
+
+}  // namespace quillex::testing
