@@ -2,6 +2,7 @@
 #include "performance/hit_expansion.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace quillex {
@@ -81,6 +82,29 @@ bool expandTriggerHit(const HitExpansionRequest& request, void* context, NoteSin
         emitted = true;
     }
     return true;
+}
+
+bool expandHeldPage(const HeldPageHit& hit, void* context, NoteSink sink, bool& emitted) noexcept {
+    static constexpr std::array<double, kTriggerNotesPerPage> kUnitFactors = [] {
+        std::array<double, kTriggerNotesPerPage> ones{};
+        ones.fill(1.0);
+        return ones;
+    }();
+    std::array<double, kTriggerNotesPerPage> lengths;
+    lengths.fill(hit.length);
+    HitExpansionRequest request;
+    request.row = hit.row;
+    request.page = hit.page;
+    request.pitches = hit.page->pitches.data();
+    request.lengths = lengths.data();
+    request.velocityFactors = kUnitFactors.data();
+    request.noteCount = hit.page->noteCount;
+    request.velocity = hit.velocity;
+    request.hitStart = hit.hitStart;
+    request.end = hit.end;
+    request.hitOrdinal = hit.hitOrdinal;
+    request.rowSequence = hit.rowSequence;
+    return expandTriggerHit(request, context, sink, emitted);
 }
 
 bool renderTriggerRows(const TriggerRow* rows, std::uint64_t rowCount, double length, const double* rowDurations,

@@ -43,6 +43,22 @@ using NoteSink = bool (*)(void* context, const ExpandedNote& note) noexcept;
 // `emitted` tells whether at least one note reached the sink.
 bool expandTriggerHit(const HitExpansionRequest& request, void* context, NoteSink sink, bool& emitted) noexcept;
 
+// A whole page struck once: every note held `length` beats from the hit start, at
+// full velocity factor. Chords, previews and live starts play their rows this way.
+struct HeldPageHit {
+    const TriggerRow* row = nullptr;
+    const TriggerPage* page = nullptr;
+    std::uint32_t velocity = 0;
+    double hitStart = 0.0;
+    double length = 0.0;
+    double end = 0.0;  // no note passes it
+    std::uint64_t hitOrdinal = 0;
+    std::uint64_t rowSequence = 0;
+};
+
+// expandTriggerHit for a held page.
+bool expandHeldPage(const HeldPageHit& hit, void* context, NoteSink sink, bool& emitted) noexcept;
+
 // Walks `rowCount` rows from beat 0 over `length` beats, places each rhythmic row's hits
 // cycle by cycle, picks each hit's page and expands it. `rowDurations` (optional, one per
 // row) replaces the rows' durations; `contentRow` (optional) plays in every visited row;

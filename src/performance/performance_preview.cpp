@@ -117,27 +117,11 @@ json renderPerformancePreview(const json& payload) {
     const double spread = velocityToSpreadBeats(row, velocity);
     double end = 1.0;
     for (std::size_t i = 0; i < notes.size(); ++i) end = std::max(end, spread * page.onsetOffsets[i] + 1.0);
-    std::array<double, kTriggerNotesPerPage> lengths;
-    std::array<double, kTriggerNotesPerPage> factors;
-    lengths.fill(end);
-    factors.fill(1.0);
-
     json events = json::array();
     PreviewNoteWriter writer{&events, static_cast<std::uint32_t>(velocity), row.step != 0, end};
-    HitExpansionRequest request;
-    request.row = &row;
-    request.page = &page;
-    request.pitches = page.pitches.data();
-    request.lengths = lengths.data();
-    request.velocityFactors = factors.data();
-    request.noteCount = notes.size();
-    request.velocity = static_cast<std::uint32_t>(velocity);
-    request.hitStart = 0.0;
-    request.end = end;
-    request.hitOrdinal = hitOrdinal;
-    request.rowSequence = 0;
+    const HeldPageHit hit{&row, &page, static_cast<std::uint32_t>(velocity), 0.0, end, end, hitOrdinal, 0};
     bool emitted = false;
-    if (!expandTriggerHit(request, &writer, writePreviewNotes, emitted) || !emitted) {
+    if (!expandHeldPage(hit, &writer, writePreviewNotes, emitted) || !emitted) {
         fail("Performance preview expansion failed");
     }
     return {{"events", std::move(events)}};

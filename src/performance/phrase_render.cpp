@@ -117,11 +117,6 @@ RenderedPhrase renderPhraseResolved(const ResolvedPerformancePlan& plan, BassDis
 
     std::vector<double> boundaries;
     boundaries.reserve(slotCount);
-    const std::array<double, kTriggerNotesPerPage> unitFactors = [] {
-        std::array<double, kTriggerNotesPerPage> ones;
-        ones.fill(1.0);
-        return ones;
-    }();
     double slotStart = 0.0;
     for (std::size_t i = 0; i < slotCount; ++i) {
         const TriggerRow& row = plan.rows[i];
@@ -130,23 +125,9 @@ RenderedPhrase renderPhraseResolved(const ResolvedPerformancePlan& plan, BassDis
         const double slotEnd = slotStart + duration;
         if (i + 1 < slotCount) boundaries.push_back(slotEnd);
         if (row.enabled && !row.rhythmic) {
-            std::array<double, kTriggerNotesPerPage> lengths;
-            lengths.fill(duration);
-            const TriggerPage& page = row.pages[0];
-            HitExpansionRequest request;
-            request.row = &row;
-            request.page = &page;
-            request.pitches = page.pitches.data();
-            request.lengths = lengths.data();
-            request.velocityFactors = unitFactors.data();
-            request.noteCount = page.noteCount;
-            request.velocity = row.velocity;
-            request.hitStart = slotStart;
-            request.end = slotEnd;
-            request.hitOrdinal = i;
-            request.rowSequence = i;
+            const HeldPageHit hit{&row, &row.pages[0], row.velocity, slotStart, duration, slotEnd, i, i};
             bool emitted = false;
-            if (!expandTriggerHit(request, &collector, collectPhraseNote, emitted)) {
+            if (!expandHeldPage(hit, &collector, collectPhraseNote, emitted)) {
                 fail("Performance chord expansion failed");
             }
         }

@@ -140,25 +140,10 @@ std::uint8_t startTriggerPlayback(TriggerPlaybackState& state, const TriggerRowT
     const std::uint64_t pageNumber =
         state.pageOverride >= 0 ? static_cast<std::uint64_t>(state.pageOverride) : state.roundRobin;
     const TriggerPage& page = row.pages[pageNumber % row.pageCount];
-    std::array<double, kTriggerNotesPerPage> lengths;
-    std::array<double, kTriggerNotesPerPage> factors;
-    lengths.fill(table.totalLength);
-    factors.fill(1.0);
-    HitExpansionRequest request;
-    request.row = &row;
-    request.page = &page;
-    request.pitches = page.pitches.data();
-    request.lengths = lengths.data();
-    request.velocityFactors = factors.data();
-    request.noteCount = page.noteCount;
-    request.velocity = state.velocity;
-    request.hitStart = 0.0;
-    request.end = table.totalLength;
-    request.hitOrdinal = 0;
-    request.rowSequence = rowIndex;
+    const HeldPageHit hit{&row, &page, state.velocity, 0.0, table.totalLength, table.totalLength, 0, rowIndex};
     TriggerEventSink sink{events, capacity, 0, keyBase, row.step != 0};
     bool emitted = false;
-    if (!expandTriggerHit(request, &sink, emitTriggerMidiEvents, emitted)) {
+    if (!expandHeldPage(hit, &sink, emitTriggerMidiEvents, emitted)) {
         clearPlayback(state);
         count = 0;
         return kTriggerInvalid;
