@@ -16,26 +16,44 @@ namespace {
 // The same six ASCII white-space bytes as chord parsing.
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
+// Calls visit(word) for each word of the text. A word ends at ASCII white space,
+// and also at "|" and "," when `barsSeparate`, but never inside an open
+// parenthesis: "G7(b9, b13)" is one word (chord parsing drops parentheses, so
+// its halves would read as two wrong chords). Blank runs inside parentheses
+// become one blank; an unclosed parenthesis runs to the end of the text.
 template <typename Visit>
-void forEachWord(std::string_view text, Visit visit) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        while (pos < text.size() && isBlank(text[pos])) ++pos;
-        const std::size_t start = pos;
-        while (pos < text.size() && !isBlank(text[pos])) ++pos;
-        if (pos > start) visit(text.substr(start, pos - start));
+void forEachWord(std::string_view text, bool barsSeparate, Visit visit) {
+    std::string word;
+    std::size_t depth = 0;
+    bool blankPending = false;
+    for (const char c : text) {
+        if (depth == 0 && (isBlank(c) || (barsSeparate && (c == '|' || c == ',')))) {
+            if (!word.empty()) visit(std::string_view(word));
+            word.clear();
+            continue;
+        }
+        if (isBlank(c)) {
+            blankPending = true;
+            continue;
+        }
+        if (blankPending) word.push_back(' ');
+        blankPending = false;
+        if (c == '(') {
+            ++depth;
+        } else if (c == ')' && depth > 0) {
+            --depth;
+        }
+        word.push_back(c);
     }
+    if (!word.empty()) visit(std::string_view(word));
 }
 
 }  // namespace
 
-std::string normalizeProgressionText(std::string text) {
-    for (char& c : text) {
-        if (c == '|' || c == ',') c = ' ';
-    }
+std::string normalizeProgressionText(std::string_view text) {
     std::string result;
     result.reserve(text.size());
-    forEachWord(text, [&result](std::string_view word) {
+    forEachWord(text, true, [&result](std::string_view word) {
         if (!result.empty()) result.push_back(' ');
         result.append(word);
     });
@@ -44,7 +62,7 @@ std::string normalizeProgressionText(std::string text) {
 
 std::vector<std::string> splitProgressionTokens(std::string_view text) {
     std::vector<std::string> tokens;
-    forEachWord(text, [&tokens](std::string_view word) { tokens.emplace_back(word); });
+    forEachWord(text, false, [&tokens](std::string_view word) { tokens.emplace_back(word); });
     return tokens;
 }
 

@@ -12,11 +12,14 @@
 
 namespace quillex {
 
-// "|" and "," become blanks; words are joined by single spaces, with no
-// leading or trailing blank.
-std::string normalizeProgressionText(std::string text);
+// The words of the text, separated by white space, "|" and ",", joined by
+// single spaces. Inside parentheses nothing separates: "Ab7(b9,b13)" stays
+// one word, its blank runs become single blanks, and an unclosed parenthesis
+// runs to the end of the text.
+std::string normalizeProgressionText(std::string_view text);
 
-// The white-space-separated words of the text, in order.
+// The white-space-separated words of the text, in order; parentheses group
+// as in normalizeProgressionText.
 std::vector<std::string> splitProgressionTokens(std::string_view text);
 
 // The key a document section names: root pitch class (none when the root

@@ -137,9 +137,9 @@ TEST_F(ProgressionFuzzTest, TransformResults) {
 }
 
 TEST_F(ProgressionFuzzTest, RandomProgressionTexts) {
-    static const std::vector<std::string> pieces = {"C",  "Am7",      "G/B", "r",      "R",    "%",  "|",
-                                                    ",",  " ",        "  ",  "F#m7b5", "Xq",   "C/", "/E",
-                                                    "\t", "\xc3\xa9", "Bb",  "maj7",   "\x01", "7"};
+    static const std::vector<std::string> pieces = {"C",  "Am7",  "G/B",    "r",  "R",  "%",  "|",    ",",
+                                                    " ",  "  ",   "F#m7b5", "Xq", "C/", "/E", "\t",   "\xc3\xa9",
+                                                    "Bb", "maj7", "\x01",   "7",  "(",  ")",  "(b9,", "#11)"};
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kRuns && std::chrono::steady_clock::now() - start < kTimeLimit; ++i) {
         std::string text;

@@ -56,6 +56,30 @@ TEST_F(ProgressionTextTest, InvalidTokensStoreTheTextAndKeepTheSlots) {
     EXPECT_FALSE(document().progression->parseError.has_value());
 }
 
+TEST_F(ProgressionTextTest, ABracketedTokenIsOneChordSymbol) {
+    struct Case {
+        std::string text;
+        std::string input;
+        std::vector<std::string> slots;    // when the text reads
+        std::vector<std::string> invalid;  // otherwise; the slots stay as they were
+    };
+    const std::vector<Case> cases = {
+        {"G7(b9,b13) C", "G7(b9,b13) C", {}, {"G7(b9,b13)"}},
+        {"Ab7(b9,\t b13) | Db", "Ab7(b9, b13) Db", {}, {"Ab7(b9, b13)"}},
+        {"C | Dm(add9, G", "C Dm(add9, G", {}, {"Dm(add9, G"}},  // unclosed: runs to the end
+        {"C7(b9),F(add9)|r", "C7(b9) F(add9) r", {"C7(b9)", "F(add9)", "r"}, {}},
+    };
+    for (const Case& c : cases) {
+        restoreChords({"E"});
+        expectApplied(replaceText(c.text));
+        const ProgressionSection& progression = *document().progression;
+        EXPECT_EQ(progression.input, c.input) << c.text;
+        EXPECT_EQ(progression.parseError ? progression.parseError->errors : std::vector<std::string>{}, c.invalid)
+            << c.text;
+        EXPECT_EQ(texts(), c.invalid.empty() ? c.slots : std::vector<std::string>{"E"}) << c.text;
+    }
+}
+
 TEST_F(ProgressionTextTest, InvalidTokensWithANewKeyRespellOrFail) {
     json state = testing::chordsDocument({"C", "F"});
     restore(state);

@@ -7,6 +7,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "theory/musical_key.h"
@@ -57,26 +58,57 @@ TEST(SplitProgressionTokens, SplitsOnWhiteSpaceOnly) {
     EXPECT_EQ(splitProgressionTokens("C|G,Am"), (std::vector<std::string>{"C|G,Am"}));
 }
 
+// The words as read before parentheses grouped: "|" and "," are blanks, blanks split.
+std::vector<std::string> ungroupedWords(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (const char c : text + ' ') {
+        if (std::string_view("|, \t\n\v\f\r").find(c) == std::string_view::npos) {
+            word += c;
+        } else if (!word.empty()) {
+            words.push_back(std::move(word));
+            word.clear();
+        }
+    }
+    return words;
+}
+
 TEST(ProgressionTextFuzz, NormalisedTextIsCanonical) {
-    const std::string alphabet = "CGAm7b#|, \t\n\v\f\r/\xC2\xA0x";
+    const std::string plain = "CGAm7b#|, \t\n\v\f\r/\xC2\xA0x";
+    const std::string bracketed = plain + "(())";
     std::mt19937 rng(42);
     for (int round = 0; round < 20000; ++round) {
+        const std::string& alphabet = round % 2 == 0 ? plain : bracketed;
         std::string text(rng() % 24, ' ');
         for (char& c : text) c = (rng() % 8 == 0) ? static_cast<char>(rng() % 256) : alphabet[rng() % alphabet.size()];
         const std::string normalised = normalizeProgressionText(text);
         ASSERT_EQ(normalizeProgressionText(normalised), normalised);
-        EXPECT_EQ(normalised.find_first_of("|,\t\n\v\f\r"), std::string::npos);
+        EXPECT_EQ(normalised.find_first_of("\t\n\v\f\r"), std::string::npos);
+        // "|" and "," are kept only inside an open parenthesis.
+        std::size_t depth = 0;
+        for (const char c : normalised) {
+            if (c == '(') ++depth;
+            if (c == ')' && depth > 0) --depth;
+            if (c == '|' || c == ',') {
+                EXPECT_GT(depth, 0u) << text;
+            }
+        }
         EXPECT_EQ(normalised.find("  "), std::string::npos);
         if (!normalised.empty()) {
             EXPECT_NE(normalised.front(), ' ');
             EXPECT_NE(normalised.back(), ' ');
         }
         std::string joined;
-        for (const std::string& token : splitProgressionTokens(normalised)) {
+        const std::vector<std::string> tokens = splitProgressionTokens(normalised);
+        for (const std::string& token : tokens) {
             EXPECT_FALSE(token.empty());
             joined += (joined.empty() ? "" : " ") + token;
         }
         EXPECT_EQ(joined, normalised);
+        // Without an opening parenthesis the words are exactly the ungrouped ones.
+        if (text.find('(') == std::string::npos) {
+            EXPECT_EQ(tokens, ungroupedWords(text)) << text;
+        }
     }
 }
 
