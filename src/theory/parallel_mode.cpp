@@ -10,6 +10,14 @@ namespace {
 
 bool has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
+// A minor or major third above the root; power chords and "no3" qualities have neither.
+bool holdsThird(const ChordQuality& quality) {
+    for (std::int32_t interval : quality.intervals) {
+        if (interval == 3 || interval == 4) return true;
+    }
+    return false;
+}
+
 std::optional<BassToneRole> roleOfInterval(std::int32_t interval, std::string_view qualityName) {
     switch (reducePitchClass(interval)) {
         case 0:
@@ -71,6 +79,8 @@ std::string parallelModeQuality(std::string_view text, const MusicalKey& oldKey,
     if (has(text, "sus")) return keep;
     const std::optional<ChordQuality> q = lookupChordQuality(text);
     if (!q) return keep;
+    // Without a third a chord has no mode to change, like a suspended one.
+    if (!holdsThird(*q)) return keep;
     const bool extended = isExtendedQuality(text);
     const DiatonicChord oldDiatonic = diatonicChordOfDegree(oldKey, degree, extended);
     const std::optional<ChordQuality> oq = lookupChordQuality(oldDiatonic.quality);

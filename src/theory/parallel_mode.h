@@ -33,7 +33,8 @@ bool isNaturalMinorMajorSubtonic(const ChordQuality& quality, const MusicalKey& 
 
 // The quality a chord on scale degree 1..7 takes in the new key: a chord that
 // is diatonic in the old key becomes the new key's diatonic chord with its own
-// extensions kept; suspended, borrowed, altered and unknown qualities are kept.
+// extensions kept; suspended, third-less (power), borrowed, altered and unknown
+// qualities are kept.
 std::string parallelModeQuality(std::string_view quality, const MusicalKey& oldKey, const MusicalKey& newKey,
                                 std::int32_t degree);
 

@@ -109,6 +109,28 @@ TEST_F(MusicalTransformTest, ParallelModeKeepsRootAndOffset) {
     expectRefused(parallel("dorian"), "document_parallel_mode_failed", "Invalid key mode: dorian");
 }
 
+TEST_F(MusicalTransformTest, ChordsWithoutAThirdKeepTheirQuality) {
+    // Power chords have no mode to change; their roots move along the scale as any other.
+    struct Case {
+        std::string from, to;
+        std::vector<std::string> before, after;
+    };
+    const std::vector<Case> cases = {
+        {"major",
+         "minor",
+         {"C5", "D5", "E5", "F5", "G5", "A5", "B5", "G5/D", "Eno3"},
+         {"C5", "D5", "Eb5", "F5", "G5", "Ab5", "Bb5", "G5/D", "Eb5"}},
+        {"minor", "major", {"C5", "Eb5", "F5", "G5", "Ab5", "Eb5/Bb"}, {"C5", "E5", "F5", "G5", "A5", "E5/B"}},
+    };
+    for (const Case& c : cases) {
+        json state = testing::chordsDocument(c.before);
+        state["key"]["mode"] = c.from;
+        restore(state);
+        expectApplied(parallel(c.to));
+        EXPECT_EQ(texts(), c.after) << c.from;
+    }
+}
+
 TEST_F(MusicalTransformTest, RefusalsAndEmptyProgressions) {
     restoreChords({"r"});
     expectApplied(transpose(2));  // no chord slots: an empty list both ways
