@@ -62,7 +62,9 @@ std::vector<std::int32_t> readNotes(const json& voicing) {
 std::optional<json> buildPerformanceVoicingRequest(const ProjectDocument& document,
                                                    const UserSettingsSection& settings) {
     const ProgressionSection& progression = progressionOf(document);
-    if (progression.slots.empty() && !isBlank(progression.input)) {
+    // Text that was read and held a parse error keeps the slots it had: that counts
+    // as resolved, so only text that was never read is refused here.
+    if (progression.slots.empty() && !progression.parseError && !isBlank(progression.input)) {
         fail("Performance compilation requires resolved progression slots");
     }
     if (progression.slots.size() > kPerformancePlanRowLimit) fail(kRowLimit);

@@ -88,6 +88,16 @@ std::vector<SectionChoice> sectionPool() {
     return pool;
 }
 
+// Texts holding invalid tokens: the slots stay, the text and its parse error are stored.
+struct TextChoice {
+    std::string text;
+    std::string input;
+    std::vector<std::string> invalid;
+};
+std::vector<TextChoice> textPool() {
+    return {{"Xyz", "Xyz", {"Xyz"}}, {"C | Xyz, G", "C Xyz G", {"Xyz"}}, {"% C", "% C", {"%"}}};
+}
+
 // The reference: revisions as (number, originating ID, written document), the markers
 // and the 256-entry ID queue.
 struct Model {
@@ -192,6 +202,7 @@ json applySection(const json& document, const json& command, std::string& failur
 struct Pools {
     std::vector<json> restores = restorePool();
     std::vector<SectionChoice> sections = sectionPool();
+    std::vector<TextChoice> texts = textPool();
 };
 
 const Pools& pools() {
@@ -201,7 +212,10 @@ const Pools& pools() {
 
 class ModelRun {
 public:
-    explicit ModelRun(std::uint32_t seed) : random_(seed) {
+    // `withText` mixes text replacements in, drawn from a second stream so that the
+    // other steps of a seed stay the same without them.
+    explicit ModelRun(std::uint32_t seed, bool withText = false)
+        : random_(seed), textRandom_(withText ? std::optional<std::mt19937>(seed ^ 0x9E3779B9u) : std::nullopt) {
         resolver_->rowsPerSlot = false;
         // Some IDs spent before the sequence, so evictions happen inside it.
         const int prefill = pick(300);
@@ -214,6 +228,11 @@ public:
     }
 
     void step() {
+        if (textRandom_ && (*textRandom_)() % 4 == 0) {
+            textStep();
+            check();
+            return;
+        }
         const int kind = pick(100);
         json request;
         std::string expectedType;
@@ -305,6 +324,46 @@ public:
 
 private:
     int pick(int n) { return static_cast<int>(random_() % static_cast<std::uint32_t>(n)); }
+
+    void textStep() {
+        const TextChoice& choice = texts_[(*textRandom_)() % texts_.size()];
+        const std::string id = chooseId();
+        const std::uint64_t base = chooseBase();
+        const auto current = model_.current();
+        const RevisionPtr before = session_.currentRevision();
+        const json request =
+            testing::commandRequest(id, {{"type", "replace_progression_text"}, {"text", choice.text}}, base);
+        expect(request, id, [&]() -> std::pair<std::string, std::string> {
+            if (!current || current->number != base) return {"document_error", "document_revision_mismatch"};
+            json next = current->document;
+            json errors = json::array();
+            for (const std::string& token : choice.invalid) errors.push_back({{"token", token}});
+            next["progression"]["input"] = choice.input;
+            next["progression"]["parseError"] = {{"errors", errors},
+                                                 {"message", "Parsing error: invalid chord " + choice.invalid.front()}};
+            std::string text = next.dump();
+            model_.kept.push_back({current->number + 1, id, std::move(next), std::move(text)});
+            model_.prune();
+            return {"document_revision", ""};
+        });
+        if (lastFailed_) {
+            EXPECT_EQ(session_.currentRevision(), before);
+        }
+    }
+
+    // Every document state the session hands out opens again in a fresh session that
+    // resolves as the host's does, giving the same document. Each text is tried once.
+    void expectRestoresAsItself(const std::string& text) {
+        static std::set<std::string> tried;
+        if (!tried.insert(text).second) return;
+        DocumentSession fresh;
+        const BridgeReply reply = executeDocumentCommand(
+            testing::commandRequest("restore",
+                                    {{"type", "restore_project_snapshot"}, {"documentState", json::parse(text)}}),
+            settings_, fresh);
+        ASSERT_EQ(reply.type, "document_revision") << reply.payload.dump() << "\n" << text;
+        EXPECT_EQ(writeProjectDocument(*fresh.currentRevision()->document).dump(), text);
+    }
 
     std::string chooseId() {
         const int roll = pick(100);
@@ -403,18 +462,21 @@ private:
             const std::string text =
                 cached != written_.end() ? cached->second : writeProjectDocument(*revision->document).dump();
             EXPECT_EQ(text, expected.text) << "revision " << expected.number;
+            if (textRandom_) expectRestoresAsItself(text);
             written.emplace(revision, text);
         }
         written_ = std::move(written);
     }
 
     std::mt19937 random_;
+    std::optional<std::mt19937> textRandom_;
     std::shared_ptr<testing::StandInResolver> resolver_ = std::make_shared<testing::StandInResolver>();
     DocumentSession session_{resolver_};
     std::shared_ptr<const UserSettingsSection> settings_ = testing::sharedUserSettings();
     Model model_;
     const std::vector<json>& restores_ = pools().restores;
     const std::vector<SectionChoice>& sections_ = pools().sections;
+    const std::vector<TextChoice>& texts_ = pools().texts;
     std::vector<std::string> everSpent_;
     std::vector<std::pair<std::uint64_t, std::string>> produced_;
     std::map<RevisionPtr, std::string> written_;  // documents already written, by revision
@@ -430,6 +492,21 @@ TEST(SessionModel, SeededSequencesAgreeWithTheModel) {
 #endif
     for (std::uint32_t seed = 1; seed <= kSequences; ++seed) {
         ModelRun run(seed);
+        for (int i = 0; i < 50; ++i) {
+            run.step();
+            if (run.failed()) FAIL() << "seed " << seed << " step " << i;
+        }
+    }
+}
+
+TEST(SessionModel, TextReplacementsAndEveryStateRestoresAsItself) {
+#ifdef QUILLEX_SANITIZED
+    constexpr std::uint32_t kSequences = 20;
+#else
+    constexpr std::uint32_t kSequences = 200;
+#endif
+    for (std::uint32_t seed = 1; seed <= kSequences; ++seed) {
+        ModelRun run(seed, true);
         for (int i = 0; i < 50; ++i) {
             run.step();
             if (run.failed()) FAIL() << "seed " << seed << " step " << i;
