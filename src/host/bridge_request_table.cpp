@@ -6,7 +6,6 @@
 
 #include "generation/local_progression_request.h"
 #include "generation/suggestions_request.h"
-#include "host/utf8_repair.h"
 #include "theory/catalogue_requests.h"
 #include "theory/chord_modifier_requests.h"
 #include "theory/diatonic_chords_request.h"
@@ -157,8 +156,7 @@ std::optional<BridgeReply> executeBridgeRequest(const BridgeRequestSpec& row, co
 json makeRequestErrorPayload(std::string_view requestType, const json& message, std::string_view text,
                              std::string_view code) {
     json payload = {{"code", code}, {"error", text}, {"message", text}};
-    // The type comes from the host message name and may hold any bytes.
-    if (!requestType.empty()) payload["requested_type"] = repairUtf8(requestType);
+    if (!requestType.empty()) payload["requested_type"] = requestType;
     if (message.is_object()) {
         const auto requestId = message.find("request_id");
         if (requestId != message.end() && requestId->is_string()) payload["request_id"] = *requestId;

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "host/utf8_repair.h"
+
 namespace quillex {
 
 using nlohmann::json;
@@ -43,6 +45,7 @@ json buildPageMessage(std::string_view type, json payload) {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
+constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
 
 void appendEscapedUnit(std::string& out, std::uint32_t unit) {
     out += "\\u";
@@ -52,10 +55,10 @@ void appendEscapedUnit(std::string& out, std::uint32_t unit) {
     out += kHexDigits[unit & 0xF];
 }
 
-// The library's escaping with every character beyond ASCII as \u escapes; false
-// at the first byte that is not well-formed UTF-8 (the caller lets the library
-// raise its own error for it).
-bool appendWireString(std::string& out, std::string_view text) {
+// The library's escaping with every character beyond ASCII as \u escapes; a
+// byte that starts no well-formed UTF-8 sequence is written as U+FFFD, one per
+// byte, exactly as repairUtf8 would have replaced it.
+void appendWireString(std::string& out, std::string_view text) {
     out += '"';
     std::size_t i = 0;
     while (i < text.size()) {
@@ -106,32 +109,15 @@ bool appendWireString(std::string& out, std::string_view text) {
             ++i;
             continue;
         }
-        // One UTF-8 sequence, checked as strictly as the library checks it.
-        std::size_t length = 0;
-        std::uint32_t point = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            point = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            point = c & 0x0F;
-            if (c == 0xE0) low = 0xA0;
-            if (c == 0xED) high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            point = c & 0x07;
-            if (c == 0xF0) low = 0x90;
-            if (c == 0xF4) high = 0x8F;
-        } else {
-            return false;
+        const std::size_t length = wellFormedUtf8Length(text, i);
+        if (length == 0) {
+            appendEscapedUnit(out, kReplacementCharacter);
+            ++i;
+            continue;
         }
-        if (i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
-            point = (point << 6) | (next & 0x3F);
-        }
+        std::uint32_t point = c & (length == 2 ? 0x1Fu : length == 3 ? 0x0Fu : 0x07u);
+        for (std::size_t k = 1; k < length; ++k)
+            point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
         if (point <= 0xFFFF) {
             appendEscapedUnit(out, point);
         } else {
@@ -141,10 +127,9 @@ bool appendWireString(std::string& out, std::string_view text) {
         i += length;
     }
     out += '"';
-    return true;
 }
 
-bool appendWire(std::string& out, const json& value) {
+void appendWire(std::string& out, const json& value) {
     switch (value.type()) {
         case json::value_t::object: {
             out += '{';
@@ -152,12 +137,12 @@ bool appendWire(std::string& out, const json& value) {
             for (const auto& [key, member] : value.items()) {
                 if (!first) out += ',';
                 first = false;
-                if (!appendWireString(out, key)) return false;
+                appendWireString(out, key);
                 out += ':';
-                if (!appendWire(out, member)) return false;
+                appendWire(out, member);
             }
             out += '}';
-            return true;
+            return;
         }
         case json::value_t::array: {
             out += '[';
@@ -165,41 +150,42 @@ bool appendWire(std::string& out, const json& value) {
             for (const json& element : value) {
                 if (!first) out += ',';
                 first = false;
-                if (!appendWire(out, element)) return false;
+                appendWire(out, element);
             }
             out += ']';
-            return true;
+            return;
         }
         case json::value_t::string:
-            return appendWireString(out, value.get_ref<const std::string&>());
+            appendWireString(out, value.get_ref<const std::string&>());
+            return;
         case json::value_t::boolean:
             out += value.get<bool>() ? "true" : "false";
-            return true;
+            return;
         case json::value_t::null:
             out += "null";
-            return true;
+            return;
         case json::value_t::number_integer:
             out += std::to_string(value.get<std::int64_t>());
-            return true;
+            return;
         case json::value_t::number_unsigned:
             out += std::to_string(value.get<std::uint64_t>());
-            return true;
+            return;
         default:
             // Floats (shortest round trip, always with a fraction or exponent) and
-            // anything rarer keep the library's own form.
+            // anything rarer keep the library's own form; none holds text.
             out += value.dump(-1, ' ', true, json::error_handler_t::strict);
-            return true;
+            return;
     }
 }
 
 }  // namespace
 
 std::string writeWireText(const json& value) {
-    // The library's strict ASCII form, written without its per-byte decoder on
-    // the plain runs that make up nearly all of a long text.
+    // The library's ASCII form, written without its per-byte decoder on the
+    // plain runs that make up nearly all of a long text.
     std::string text;
-    if (appendWire(text, value)) return text;
-    return value.dump(-1, ' ', true, json::error_handler_t::strict);  // raises type_error 316
+    appendWire(text, value);
+    return text;
 }
 
 namespace {
@@ -273,7 +259,7 @@ std::vector<std::string> buildChunkFrames(std::string_view type, std::string_vie
         if (ascii) {
             appendQuotedAscii(frame, chunk);
         } else {
-            frame += writeWireText(json(std::string(chunk)));  // raises on bad UTF-8, as the strict writer does
+            frame += writeWireText(json(std::string(chunk)));
         }
         frame += tail;
         frame += std::to_string(index);

@@ -14,7 +14,6 @@
 #include "host/payload_shape.h"
 #include "host/preset_request.h"
 #include "host/simulated_services.h"
-#include "host/utf8_repair.h"
 #include "performance/render_performance_request.h"
 #include "protocol/diagnostic_trace.h"
 #include "protocol/json_text.h"
@@ -39,6 +38,18 @@ bool isLoadEvent(std::string_view text) {
 bool addressedToBridge(const json& target) { return stringMemberOrEmpty(target, "responseTarget") == "bridge"; }
 
 json parseRequestText(std::string_view text) { return parseJsonText(text); }
+
+// The settings file is there but is not JSON: a write that failed on it failed
+// loading what is stored, not on the new value.
+bool storedSettingsUnreadable(const UserSettingsPaths& paths) {
+    try {
+        if (!userSettingsFileExists(paths.current)) return false;
+        static_cast<void>(parseJsonText(readUserSettingsFile(paths.current)));
+        return false;
+    } catch (const std::exception&) {
+        return true;
+    }
+}
 
 }  // namespace
 
@@ -158,8 +169,7 @@ void quillex_ext::handleRequestMessage(std::string_view messageName, std::string
         try {
             message = parseRequestText(payloadText);
         } catch (const std::exception& e) {
-            // The parser's text quotes the raw bytes it stopped at.
-            sendToPage("error", json{{"message", "Invalid JSON: " + repairUtf8(e.what())}});
+            sendToPage("error", json{{"message", std::string("Invalid JSON: ") + e.what()}});
             return;
         }
     }
@@ -290,6 +300,13 @@ void quillex_ext::handleSetUserSetting(const json& payload) {
     const auto value = payload.find("value");
     if (key.empty() || value == payload.end()) throw std::runtime_error("set_user_setting requires key and value");
     const UserSettingsResult result = writeUserSettings(settingsPaths, key, value->dump());
+    if (!result.ok && storedSettingsUnreadable(settingsPaths)) {
+        sendToPage("user_setting_saved", json{{"success", false},
+                                              {"transactionId", transactionId},
+                                              {"code", "user_settings_load_error"},
+                                              {"error", result.message}});
+        return;
+    }
     if (!result.ok) throw std::runtime_error(result.message);
     storeUserSettings(result.settingsJson);
     if (key == "previewOctave" || key == "gestureKeyswitchOctave" || key == "midiMappings") {
@@ -381,7 +398,7 @@ void quillex_ext::onAnything(const atoms& args) {
     try {
         parsePayloadShape(parseRequestText(text));
     } catch (const std::exception& e) {
-        sendToPage("error", json{{"message", "JSON parse error: " + repairUtf8(e.what())}});
+        sendToPage("error", json{{"message", std::string("JSON parse error: ") + e.what()}});
     }
 }
 
@@ -472,8 +489,9 @@ void quillex_ext::enqueueBridgeResponse(bool toBridge, BridgeReply reply) {
 void quillex_ext::flushBridgeResponses() {
     auto entry = bridgeResponses.pop();
     if (!entry) return;
-    emitToBridge(entry->first, entry->second);
+    // Armed before the send, so that a send that raises cannot strand the rest.
     if (bridgeResponses.size() > 0) bridgeFlushQueue.set();
+    emitToBridge(entry->first, entry->second);
 }
 
 // ---- Trigger program --------------------------------------------------------
@@ -621,8 +639,9 @@ void quillex_ext::enqueueTriggerResponse(BridgeReply reply) {
 void quillex_ext::flushTriggerResponses() {
     auto entry = triggerResponses.pop();
     if (!entry) return;
-    emitToBridge(entry->first, entry->second);
+    // Armed before the send, so that a send that raises cannot strand the rest.
     if (triggerResponses.size() > 0) triggerResponseTimer.delay(0);
+    emitToBridge(entry->first, entry->second);
 }
 
 // ---- Pop-out geometry -------------------------------------------------------

@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "host/utf8_repair.h"
 #include "protocol/json_number.h"
 #include "protocol/json_text.h"
 
@@ -116,8 +115,7 @@ BridgeReply staleReply(const char* type, const Echo& echo) {
 BridgeReply transportError(const char* operation, const Echo& echo, std::string_view message) {
     json payload = replyHead(echo);
     payload["operation"] = operation;
-    // Parser messages quote the raw bytes they stopped at.
-    payload["error"] = repairUtf8(message);
+    payload["error"] = message;
     return {"trigger_transport_error", std::move(payload)};
 }
 

@@ -4,10 +4,8 @@
 #include <cstdint>
 
 namespace quillex {
-namespace {
 
-// Length of the well-formed sequence starting at `i`, or 0.
-std::size_t sequenceLength(std::string_view text, std::size_t i) {
+std::size_t wellFormedUtf8Length(std::string_view text, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
     const std::uint8_t lead = byte(i);
     if (lead < 0x80) return 1;
@@ -35,14 +33,12 @@ std::size_t sequenceLength(std::string_view text, std::size_t i) {
     return length;
 }
 
-}  // namespace
-
 std::string repairUtf8(std::string_view text) {
     std::string repaired;
     repaired.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const std::size_t length = sequenceLength(text, i);
+        const std::size_t length = wellFormedUtf8Length(text, i);
         if (length == 0) {
             repaired += "\xEF\xBF\xBD";
             ++i;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <random>
 
+#include "host/utf8_repair.h"
 #include "host_harness.h"
 
 namespace quillex {
@@ -52,10 +53,10 @@ TEST(PageMessage, ErrorIsCopiedAndNonObjectsAreWrapped) {
     EXPECT_EQ(buildPageMessage("t", json::array({1, 2}))["payload"], (json{{"value", {1, 2}}}));
 }
 
-TEST(PageMessage, WireTextIsSortedCompactAsciiAndStrict) {
+TEST(PageMessage, WireTextIsSortedCompactAsciiAndRepaired) {
     const json message = buildPageMessage("t", {{"s", "\xC3\xA9\xF0\x9F\x98\x80"}});
     EXPECT_EQ(writeWireText(message), R"({"ok":true,"payload":{"s":"\u00e9\ud83d\ude00"},"type":"t"})");
-    EXPECT_THROW(writeWireText(json{{"s", "\xFF"}}), json::type_error);
+    EXPECT_EQ(writeWireText(json{{"s", "\xFF"}}), R"({"s":"\ufffd"})");
 }
 
 // The wire writer against the library's own strict ASCII dump, over random values.
@@ -120,9 +121,12 @@ TEST(PageMessage, WireTextIsTheLibrarysAsciiDumpForRandomValues) {
         const json value = randomValue(0);
         ASSERT_EQ(writeWireText(value), value.dump(-1, ' ', true, json::error_handler_t::strict)) << round;
     }
-    for (const char* bad : {"\xFF", "a\xC3", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF"}) {
-        EXPECT_THROW(writeWireText(json{{"k", bad}}), json::type_error) << bad;
-        EXPECT_THROW(writeWireText(json{{bad, 1}}), json::type_error) << bad;
+    // Bytes that are not UTF-8 are written as the repaired text would be.
+    for (const char* bad : {"\xFF", "a\xC3", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF", "\xE2\x99x"}) {
+        const json repaired = {{"k", repairUtf8(bad)}};
+        const json repairedKey = {{repairUtf8(bad), 1}};
+        EXPECT_EQ(writeWireText(json{{"k", bad}}), repaired.dump(-1, ' ', true)) << bad;
+        EXPECT_EQ(writeWireText(json{{bad, 1}}), repairedKey.dump(-1, ' ', true)) << bad;
     }
 }
 
@@ -153,8 +157,9 @@ TEST(ChunkFrames, FrameTextsAreTheLibrarysOwn) {
             {"chunk", text.substr(i * 700, 700)}, {"id", "id\\1"}, {"index", i}, {"total", 5}, {"type", "t\"q"}};
         EXPECT_EQ(frames[i], writeWireText(frame)) << i;
     }
-    // Text beyond ASCII goes through the strict writer.
-    EXPECT_THROW(buildChunkFrames("t", "\xFF", "id", 700), json::type_error);
+    // Text beyond ASCII goes through the wire writer, bad bytes repaired.
+    EXPECT_EQ(buildChunkFrames("t", "\xFF", "id", 700),
+              std::vector<std::string>{R"({"chunk":"\ufffd","id":"id","index":0,"total":1,"type":"t"})"});
 }
 
 // A "version" reply whose text is exactly `length` characters, through the request_id.
