@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -255,12 +256,19 @@ std::vector<CandidateVoicing> voicerSolve(const std::vector<Chord>& chords, cons
             continue;
         }
         CandidateResult result = generateCandidateVoicings(chords[i], options, *cache, fixedAt(i));
+        // A chord the segment's limits leave without a voicing gets the
+        // loosest limits it needs; the solve's scores stay the segment's.
+        std::optional<RelaxedCandidates> relaxed;
+        if (result.list && result.list->empty() && !fixedAt(i)) {
+            relaxed = relaxedCandidateVoicings(chords[i], options, *cache);
+            result = relaxed->result;
+        }
         if (!result.list || result.list->empty()) throw std::runtime_error("no legal revoicings found");
         stats.rawCandidates += result.list->size();
         if (result.cacheHit) ++stats.candidateCacheHits;
         if (debug) {
-            appendAvlDebugLine(
-                chordLine(i, symbols[i], chords[i], options, result.list->size(), result.cacheHit ? "hit" : "miss"));
+            appendAvlDebugLine(chordLine(i, symbols[i], chords[i], relaxed ? relaxed->options : options,
+                                         result.list->size(), result.cacheHit ? "hit" : "miss"));
         }
         cands[i] = std::move(result.list);
     }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -414,6 +415,63 @@ CandidateResult generateCandidateVoicings(const Chord& chord, const VoicerOption
         if (best) return {best, anyHit};
     }
     return {std::make_shared<const CandidateList>(), anyHit};
+}
+
+RelaxedCandidates relaxedCandidateVoicings(const Chord& chord, const VoicerOptions& options,
+                                           VoicerPortCacheState& cache) {
+    RelaxedCandidates out{{std::make_shared<const CandidateList>(), false}, options};
+    VoicerOptions& relaxed = out.options;
+    // Loosening a limit only adds voicings, so the tightest span limit that
+    // fits is found by binary search, as the register widening finds its own.
+    auto fits = [&] {
+        CandidateResult found = generateCandidateVoicings(chord, relaxed, cache, std::nullopt);
+        out.result.cacheHit = out.result.cacheHit || found.cacheHit;
+        if (found.list->empty()) return false;
+        out.result.list = std::move(found.list);
+        return true;
+    };
+
+    const auto pitchClassCount = static_cast<std::int32_t>(voicerChordPitchClasses(chord).size());
+    relaxed.minNotes = std::min(options.minNotes, pitchClassCount);
+    if (candidateNoteCounts(pitchClassCount, relaxed) != candidateNoteCounts(pitchClassCount, options) && fits()) {
+        return out;
+    }
+
+    std::int64_t lo = 0;
+    std::int64_t hi = static_cast<std::int64_t>(options.minSpan) - 1;
+    std::optional<std::int32_t> minSpan;
+    while (lo <= hi) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        relaxed.minSpan = static_cast<std::int32_t>(mid);
+        if (fits()) {
+            minSpan = relaxed.minSpan;
+            lo = mid + 1;
+        } else {
+            hi = mid - 1;
+        }
+    }
+    if (minSpan) {
+        relaxed.minSpan = *minSpan;
+        return out;
+    }
+
+    // Nothing fits even without a span minimum: every voicing is too wide.
+    relaxed.minSpan = options.minSpan;
+    lo = static_cast<std::int64_t>(options.maxSpan) + 1;
+    hi = std::max<std::int64_t>(options.maxSpan, 127);
+    std::optional<std::int32_t> maxSpan;
+    while (lo <= hi) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        relaxed.maxSpan = static_cast<std::int32_t>(mid);
+        if (fits()) {
+            maxSpan = relaxed.maxSpan;
+            hi = mid - 1;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    relaxed.maxSpan = maxSpan.value_or(options.maxSpan);
+    return out;
 }
 
 }  // namespace quillex

@@ -49,6 +49,18 @@ struct CandidateResult {
 CandidateResult generateCandidateVoicings(const Chord& chord, const VoicerOptions& options, VoicerPortCacheState& cache,
                                           const FixedNotes& fixed);
 
+// A chord with no candidate under a segment's limits (a sparse chord after a
+// dense anchor), enumerated again with those limits relaxed just enough: the
+// fewest notes lowered to its pitch-class count; then, while nothing fits, the
+// highest smaller span minimum that yields voicings, else the lowest larger
+// span maximum. `options` holds the limits the list was enumerated under.
+struct RelaxedCandidates {
+    CandidateResult result;
+    VoicerOptions options;
+};
+RelaxedCandidates relaxedCandidateVoicings(const Chord& chord, const VoicerOptions& options,
+                                           VoicerPortCacheState& cache);
+
 // The cache in front of the two enumerators; `hit` is set on a cache hit.
 // Empty lists are never cached.
 SharedCandidateList cachedCandidateVoicings(const CandidateKey& key, VoicerPortCacheState& cache, bool& hit);

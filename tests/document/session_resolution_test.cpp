@@ -91,5 +91,21 @@ TEST(RealResolution, SettledCommandsKeepTheQueueShort) {
     EXPECT_EQ(DocumentSessionTestAccess::transactionIdOrder(session).size(), DocumentSession::kTransactionIdMemory);
 }
 
+TEST(RealResolution, VoiceLeadsAPowerChordAfterANinth) {
+    DocumentSession session;
+    json document = testing::minimalDocumentJson();
+    document["voicing"]["defaultStyle"] = "guide-color";
+    for (const bool bassChanges : {false, true}) {
+        document["voicing"]["allowBassChanges"] = bassChanges;
+        const std::string id = bassChanges ? "b" : "a";
+        ASSERT_TRUE(session.restoreProjectSnapshot(document, testing::defaultUserSettings(), "r" + id).succeeded());
+        const auto reply = executeDocumentCommand(
+            testing::commandRequest("t" + id, {{"type", "replace_progression_text"}, {"text", "C9 C5"}},
+                                    session.currentRevision()->revision),
+            testing::sharedUserSettings(), session);
+        EXPECT_EQ(reply.type, "document_revision") << reply.payload.dump();
+    }
+}
+
 }  // namespace
 }  // namespace quillex

@@ -242,6 +242,18 @@ TEST(ProgressionDebugLines, FailureCarriesTheLinesSoFarAndSwitchesOff) {
     EXPECT_TRUE(takeAvlDebugLines().empty());
 }
 
+TEST(ProgressionRequest, PowerChordAfterAFiveNoteAnchorIsVoiceLed) {
+    for (const char* dense : {"C9", "C7b9", "C7alt", "C7#9"}) {
+        const BridgeReply reply = handleGenerateProgression(request(
+            json::array({{{"chord", dense}, {"style", "guide-color"}}, {{"chord", "C5"}, {"style", "guide-color"}}}),
+            true));
+        ASSERT_EQ(reply.type, "progression_voicings") << dense << ": " << reply.payload.dump();
+        const json& notes = reply.payload["voicings"][1]["notes"];
+        ASSERT_FALSE(notes.empty());
+        for (const json& note : notes) EXPECT_TRUE(note.get<int>() % 12 == 0 || note.get<int>() % 12 == 7) << dense;
+    }
+}
+
 TEST(ProgressionRequest, PortReceivesTheSolve) {
     VoicerPort port;
     const BridgeReply reply = handleProgressionVoicings(request(fourChords(), true), &port);

@@ -1,6 +1,7 @@
 // The fast voice-leading solver against the straightforward one: same voicings, port state and lines, any thread count.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <regex>
@@ -190,6 +191,60 @@ TEST(VoicerSolveOracle, EditedProgressionsReuseThePortAsTheStraightforwardSolver
         }
     }
     setAvlDebugEnabled(false);
+}
+
+// Sparse chords after dense anchors, some of which the straightforward solver
+// refuses: the fast one agrees with it wherever it finds voicings, and voices
+// the rest with the same lines up to the refused chord.
+TEST(VoicerSolveOracle, SparseChordsAfterDenseAnchorsMatchWhereverTheStraightforwardSolverSucceeds) {
+    constexpr std::string_view kDense[] = {"C9",   "C7b9",   "C7alt", "C7#9",   "C13",
+                                           "Cm11", "C13#11", "C6/9",  "C7#9#5", "Eb9"};
+    constexpr std::string_view kSparse[] = {"C5", "F5", "Bb5", "E5", "G5", "A5", "G", "Dsus2", "Am", "E7"};
+    std::mt19937 rng(105);
+    int refused = 0;
+    setAvlDebugEnabled(true);
+    for (int n = 0; n < kProgressions / 5; ++n) {
+        std::vector<VoicingSlot> slots(2 + rng() % 3);
+        // Mostly the styles whose dense anchors leave power chords no voicing.
+        const auto style = static_cast<VoicingStyle>(rng() % 3 != 0 ? 4 + rng() % 2 : rng() % 6);
+        for (std::size_t i = 0; i < slots.size(); ++i) {
+            const bool dense = i == 0 || rng() % 4 == 0;
+            slots[i].chord =
+                parseChordSymbol(dense ? kDense[rng() % std::size(kDense)] : kSparse[rng() % std::size(kSparse)])
+                    .value();
+            slots[i].style = style;
+        }
+        AnchorNotes anchors;
+        const AvlSegment segment = buildAvlSegments(slots, anchors, rng() % 2 == 0).front();
+        const std::string where = "progression " + std::to_string(n);
+        VoicerPort oraclePort;
+        VoicerPort fastPort;
+        const Outcome oracle = run([&] {
+            return testing::referenceVoicerSolve(segment.chords, segment.options, segment.fixedChords, &oraclePort);
+        });
+        const Outcome fast =
+            run([&] { return voicerSolve(segment.chords, segment.options, segment.fixedChords, &fastPort); });
+        if (oracle.failure != "no legal revoicings found") {
+            expectSameOutcome(fast, oracle, where);
+            expectSamePort(fastPort, oraclePort, where);
+            continue;
+        }
+        ++refused;
+        EXPECT_EQ(fast.failure, "") << where;
+        EXPECT_EQ(fast.voicings.size(), slots.size()) << where;
+        ASSERT_LT(oracle.debug.size(), fast.debug.size()) << where;
+        EXPECT_TRUE(std::equal(oracle.debug.begin(), oracle.debug.end(), fast.debug.begin())) << where;
+        // The relaxed solve is kept in the port like any other.
+        VoicerSolveStats stats;
+        VoicerSolveSettings settings;
+        settings.stats = &stats;
+        const Outcome again =
+            run([&] { return voicerSolve(segment.chords, segment.options, segment.fixedChords, &fastPort, settings); });
+        EXPECT_EQ(again.voicings, fast.voicings) << where;
+        EXPECT_EQ(stats.reusedPrefix, slots.size()) << where;
+    }
+    setAvlDebugEnabled(false);
+    EXPECT_GT(refused, kProgressions / 25);
 }
 
 }  // namespace

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <stdexcept>
+#include <string>
+
 #include "protocol/diagnostic_trace.h"
+#include "theory/chord_symbol.h"
 
 namespace quillex {
 namespace {
@@ -184,6 +189,53 @@ TEST(PlanAutoVoiceLeading, PortReusesOneSegmentButNotTwo) {
     EXPECT_EQ(prefixesOfSolves(two, port), (std::vector<std::string>{"2", "0"}));
     EXPECT_EQ(prefixesOfSolves(two, port), (std::vector<std::string>{"0", "0"}))
         << "each segment overwrites the other's solve";
+}
+
+// A sparse chord after a dense anchor (a power chord after a ninth) fits none
+// of the anchor's note-count and span limits; every chord the single-chord
+// voicer can voice must still be voice-led, holding exactly its pitch classes.
+TEST(PlanAutoVoiceLeading, EveryVoicableChordFollowsEveryOtherInEveryStyle) {
+    constexpr std::string_view kQualities[] = {
+        "C",     "Cm", "C5",   "Csus2", "Csus4", "Cdim", "Caug", "C6",     "C6/9",   "Cmaj7",    "C7",  "Cm7",  "Cm7b5",
+        "Cdim7", "C9", "C7b9", "C7#9",  "C7alt", "C13",  "Cm11", "C13#11", "C7#9#5", "Cmaj9#11", "C/E", "C7/Bb"};
+    constexpr std::string_view kRoots[] = {"C", "F", "Bb", "E", "G"};
+    auto voicable = [](const VoicingSlot& s) {
+        try {
+            voiceAnchorSlot(s);
+            return true;
+        } catch (const std::runtime_error&) {
+            return false;
+        }
+    };
+    for (int style = 0; style < 6; ++style) {
+        const auto st = static_cast<VoicingStyle>(style);
+        for (std::size_t a = 0; a < std::size(kQualities); ++a) {
+            const VoicingSlot first = slot(kQualities[a], st);
+            if (!voicable(first)) continue;
+            for (std::size_t b = 0; b < std::size(kQualities); ++b) {
+                std::string symbol(kQualities[b]);
+                symbol.replace(0, 1, kRoots[(a + b) % std::size(kRoots)]);
+                const VoicingSlot second = slot(symbol, st);
+                if (!voicable(second)) continue;
+                const std::string where =
+                    std::string(voicingStyleId(st)) + " " + std::string(kQualities[a]) + " " + symbol;
+                std::vector<std::vector<Pitch>> result;
+                try {
+                    result = planAutoVoiceLeading({first, second}, (a + b) % 2 == 0, nullptr);
+                } catch (const std::exception& e) {
+                    ADD_FAILURE() << where << ": " << e.what();
+                    continue;
+                }
+                std::set<PitchClass> got;
+                for (const Pitch& p : result[1]) got.insert(p.pitchClass);
+                const std::vector<PitchClass> tones = chordPitchClasses(second.chord);
+                std::set<PitchClass> expected(tones.begin(), tones.end());
+                expected.insert(second.chord.root);
+                if (second.chord.bass) expected.insert(*second.chord.bass);
+                EXPECT_EQ(got, expected) << where;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -376,6 +376,52 @@ TEST(CandidateGeneration, NonClosedStyleRefusesTooFewNotes) {
     EXPECT_NO_THROW(generateCandidateVoicings(chordOf("C7"), options, cache, std::nullopt));
 }
 
+// Limits that leave a chord without candidates: the relaxed list is the plain
+// enumeration under the relaxed limits, which differ only in the fewest notes
+// (down to the pitch-class count) and one span limit, one step short of which
+// nothing fits.
+TEST(CandidateRelaxation, LoosensTheLimitsJustEnoughForTheChord) {
+    constexpr std::string_view kSymbols[] = {"C5", "G", "Dsus2", "F5/C", "Am", "E7"};
+    std::mt19937 rng(311);
+    VoicerPortCacheState cache;
+    int relaxedSpans = 0;
+    for (int round = 0; round < 400; ++round) {
+        VoicerOptions options;
+        options.style = static_cast<VoicingStyle>(rng() % 6);
+        options.allowBassChanges = rng() % 2 == 0;
+        options.maxNotes = 4 + static_cast<std::int32_t>(rng() % 3);
+        options.minNotes = 1 + static_cast<std::int32_t>(rng() % options.maxNotes);
+        options.minSpan = static_cast<std::int32_t>(rng() % 30);
+        options.maxSpan = options.minSpan + static_cast<std::int32_t>(rng() % 6);
+        options.bottom = 40 + static_cast<std::int32_t>(rng() % 12);
+        options.top = options.bottom + 12 + static_cast<std::int32_t>(rng() % 12);
+        const Chord chord = chordOf(kSymbols[rng() % std::size(kSymbols)]);
+        if (!generateCandidateVoicings(chord, options, cache, std::nullopt).list->empty()) continue;
+
+        const RelaxedCandidates relaxed = relaxedCandidateVoicings(chord, options, cache);
+        const VoicerOptions& r = relaxed.options;
+        ASSERT_FALSE(relaxed.result.list->empty()) << round;
+        EXPECT_EQ(*relaxed.result.list, *generateCandidateVoicings(chord, r, cache, std::nullopt).list) << round;
+        VoicerOptions unrelaxed = r;
+        unrelaxed.minNotes = options.minNotes;
+        unrelaxed.minSpan = options.minSpan;
+        unrelaxed.maxSpan = options.maxSpan;
+        EXPECT_EQ(unrelaxed, options) << round;
+        EXPECT_EQ(r.minNotes, std::min<std::int32_t>(options.minNotes,
+                                                     static_cast<std::int32_t>(voicerChordPitchClasses(chord).size())));
+        EXPECT_LE(r.minSpan, options.minSpan);
+        EXPECT_GE(r.maxSpan, options.maxSpan);
+        EXPECT_TRUE(r.minSpan == options.minSpan || r.maxSpan == options.maxSpan) << round;
+        VoicerOptions tighter = r;
+        if (r.minSpan < options.minSpan) ++tighter.minSpan;
+        if (r.maxSpan > options.maxSpan) --tighter.maxSpan;
+        if (tighter == r) continue;
+        ++relaxedSpans;
+        EXPECT_TRUE(generateCandidateVoicings(chord, tighter, cache, std::nullopt).list->empty()) << round;
+    }
+    EXPECT_GT(relaxedSpans, 20);
+}
+
 TEST(CandidateGeneration, PitchClassesPutTheBassFirst) {
     EXPECT_EQ(voicerChordPitchClasses(chordOf("C")), (std::vector<std::uint8_t>{0, 4, 7}));
     EXPECT_EQ(voicerChordPitchClasses(chordOf("C/E")), (std::vector<std::uint8_t>{4, 0, 7}));
