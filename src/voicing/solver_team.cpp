@@ -4,12 +4,16 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/processor_affinity.h"
+
 namespace quillex {
 
 std::size_t solverThreadCount(std::size_t requested) {
     if (requested > 0) return requested;
-    const std::size_t hardware = std::thread::hardware_concurrency();
-    return std::clamp<std::size_t>(hardware, 1, 4);
+    // More threads than the process may run on only take turns on its cores.
+    std::size_t cores = platform::allowedProcessorCount();
+    if (cores == 0) cores = std::thread::hardware_concurrency();
+    return std::clamp<std::size_t>(cores, 1, 4);
 }
 
 SolverTeam::SolverTeam(std::size_t threads) {

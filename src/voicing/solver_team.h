@@ -12,7 +12,7 @@
 namespace quillex {
 
 // Threads to use for a solve: `requested` when it is not 0, else the
-// machine's hardware threads, at most 4 and at least 1.
+// processors the process may run on (its affinity), at most 4 and at least 1.
 std::size_t solverThreadCount(std::size_t requested);
 
 class SolverTeam {
