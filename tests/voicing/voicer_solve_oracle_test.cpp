@@ -203,7 +203,7 @@ TEST(VoicerSolveOracle, SparseChordsAfterDenseAnchorsMatchWhereverTheStraightfor
     std::mt19937 rng(105);
     int refused = 0;
     setAvlDebugEnabled(true);
-    for (int n = 0; n < kProgressions / 5; ++n) {
+    for (int n = 0; n < 100; ++n) {
         std::vector<VoicingSlot> slots(2 + rng() % 3);
         // Mostly the styles whose dense anchors leave power chords no voicing.
         const auto style = static_cast<VoicingStyle>(rng() % 3 != 0 ? 4 + rng() % 2 : rng() % 6);
@@ -244,7 +244,7 @@ TEST(VoicerSolveOracle, SparseChordsAfterDenseAnchorsMatchWhereverTheStraightfor
         EXPECT_EQ(stats.reusedPrefix, slots.size()) << where;
     }
     setAvlDebugEnabled(false);
-    EXPECT_GT(refused, kProgressions / 25);
+    EXPECT_GE(refused, 10);
 }
 
 }  // namespace
