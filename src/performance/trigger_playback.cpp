@@ -17,6 +17,8 @@ void clearPlayback(TriggerPlaybackState& state) {
     state.loopLength = 0.0;
     state.preparedCount = 0;
     state.prepared = false;
+    state.preparedFrom = 0.0;
+    state.carriedCount = 0;
 }
 
 // Exact times in IEEE total order, so even a NaN cannot break the sort.
@@ -41,6 +43,44 @@ bool prepareLoop(TriggerPlaybackState& state) {
     if (!ok) return false;
     state.preparedCount = sink.count;
     state.prepared = true;
+    return true;
+}
+
+// Carried notes whose note-off lies before a window from `fromBeat` are wholly sent.
+void dropSentCarriedNotes(TriggerPlaybackState& state, double fromBeat) {
+    const double low = fromBeat - kEpsilon;
+    std::uint64_t kept = 0;
+    for (std::uint64_t n = 0; n < state.carriedCount; ++n) {
+        if (state.carriedNotes[n].end >= low) state.carriedNotes[kept++] = state.carriedNotes[n];
+    }
+    state.carriedCount = kept;
+}
+
+// Before the loop is prepared again for a window from `fromBeat`: the strikes of the current
+// preparation that began before the window are carried with their notes still to be sent, so
+// they end as they were struck whatever the new page's timing.
+bool carryBegunStrikes(TriggerPlaybackState& state, double fromBeat) {
+    if (fromBeat <= state.preparedFrom) return true;
+    const double low = fromBeat - kEpsilon;
+
+    // A note lasts at most a loop: only this cycle and the one before hold notes still sounding.
+    const double loop = state.loopLength;
+    const double lastCycle = std::floor(fromBeat / loop);
+    if (!(lastCycle < kLargestExactCycle)) return true;  // the horizon refuses such a window
+    const double struckFrom = state.preparedFrom - kEpsilon;
+    for (double c = std::max(lastCycle - 1.0, 0.0); c <= lastCycle; c += 1.0) {
+        const double base = c * loop;
+        const auto cycle = static_cast<std::uint64_t>(c);
+        for (std::uint64_t n = 0; n < state.preparedCount; ++n) {
+            const ExpandedNote& note = state.preparedNotes[n];
+            const double struck = base + note.hitStart;
+            if (struck < struckFrom || struck >= low || base + note.end < low) continue;
+            if (state.carriedCount >= state.carriedNotes.size()) return false;
+            state.carriedNotes[state.carriedCount++] = {
+                base + note.onset, base + note.end,
+                triggerVoiceKey(note.hitOrdinal, note.noteIndex, state.keyBase, cycle), note.pitch, note.velocity};
+        }
+    }
     return true;
 }
 
@@ -113,6 +153,8 @@ std::uint8_t startTriggerPlayback(TriggerPlaybackState& state, const TriggerRowT
     state.table = nullptr;
     state.row = nullptr;
     state.loopLength = 0.0;
+    state.preparedFrom = 0.0;
+    state.carriedCount = 0;
     if (!table.valid) return kTriggerDisabled;
     if (rowIndex >= kTriggerTableRows || velocity < 1 || velocity > 127) return kTriggerInvalid;
     if (!std::isfinite(table.totalLength) || table.totalLength <= kEpsilon) return kTriggerInvalid;
@@ -173,8 +215,12 @@ bool renderTriggerHorizon(TriggerPlaybackState& state, double fromBeat, double t
     if (!std::isfinite(fromBeat) || !std::isfinite(throughBeat) || fromBeat < 0.0 || fromBeat > throughBeat) {
         return false;
     }
-    if (!state.prepared && !prepareRhythmicTrigger(state)) return false;
-    if (state.preparedCount == 0) return true;
+    dropSentCarriedNotes(state, fromBeat);
+    if (!state.prepared) {
+        if (!carryBegunStrikes(state, fromBeat) || !prepareRhythmicTrigger(state)) return false;
+        state.preparedFrom = std::max(state.preparedFrom, fromBeat);
+    }
+    if (state.preparedCount == 0 && state.carriedCount == 0) return true;
 
     const double loop = state.loopLength;
     const double firstCycle = std::max(std::floor(fromBeat / loop) - 1.0, 0.0);
@@ -191,11 +237,14 @@ bool renderTriggerHorizon(TriggerPlaybackState& state, double fromBeat, double t
     HorizonWriter writer{events, capacity};
     const double low = fromBeat - kEpsilon;
     const double high = throughBeat - kEpsilon;
+    const double struckFrom = state.preparedFrom - kEpsilon;
     for (double c = firstCycle; c <= lastCycle; c += 1.0) {
         const double base = c * loop;
         const auto cycle = static_cast<std::uint64_t>(c);
+        const bool wholeCycle = base >= struckFrom;
         for (std::uint64_t n = 0; n < state.preparedCount; ++n) {
             const ExpandedNote& note = state.preparedNotes[n];
+            if (!wholeCycle && base + note.hitStart < struckFrom) continue;  // struck on an earlier page
             const std::uint64_t key = triggerVoiceKey(note.hitOrdinal, note.noteIndex, state.keyBase, cycle);
             const double on = base + note.onset;
             const double off = base + note.end;
@@ -203,6 +252,16 @@ bool renderTriggerHorizon(TriggerPlaybackState& state, double fromBeat, double t
                 return false;
             }
             if (low <= off && off < high && !writer.append({off, key, note.pitch, 0, 0, 0})) return false;
+        }
+    }
+    for (std::uint64_t n = 0; n < state.carriedCount; ++n) {
+        const CarriedNote& note = state.carriedNotes[n];
+        if (low <= note.onset && note.onset < high &&
+            !writer.append({note.onset, note.voiceKey, note.pitch, note.velocity, 1, 0})) {
+            return false;
+        }
+        if (low <= note.end && note.end < high && !writer.append({note.end, note.voiceKey, note.pitch, 0, 0, 0})) {
+            return false;
         }
     }
     sortMidiTransportEvents(events, events + writer.count);

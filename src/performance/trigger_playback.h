@@ -25,7 +25,19 @@ struct MidiTransportEvent {
     friend bool operator==(const MidiTransportEvent&, const MidiTransportEvent&) = default;
 };
 
-// One per host object, about 115 KB: the owner keeps it on the heap. It points into the
+// A note of a strike begun before the page changed, at its beats from the trigger start
+// and with the voice key it was sent with: it plays out as it began.
+struct CarriedNote {
+    double onset;
+    double end;
+    std::uint64_t voiceKey;
+    std::uint8_t pitch;
+    std::uint8_t velocity;
+
+    friend bool operator==(const CarriedNote&, const CarriedNote&) = default;
+};
+
+// One per host object, about 180 KB: the owner keeps it on the heap. It points into the
 // table it was started on, which must stay in place while it plays.
 struct TriggerPlaybackState {
     const TriggerRowTable* table = nullptr;
@@ -39,6 +51,11 @@ struct TriggerPlaybackState {
     std::array<ExpandedNote, kTriggerPreparedNoteCapacity> preparedNotes{};
     std::uint64_t preparedCount = 0;
     bool prepared = false;
+    // Strikes from this beat on play from the prepared notes; earlier ones, struck on an
+    // earlier page, from the carried notes. 0 until the page changes during a loop.
+    double preparedFrom = 0.0;
+    std::array<CarriedNote, kTriggerPreparedNoteCapacity> carriedNotes{};
+    std::uint64_t carriedCount = 0;
 };
 
 // Start statuses, worded "started", "ignored", "disabled" and "invalid" by the host.
@@ -79,6 +96,8 @@ std::uint8_t startTriggerPlayback(TriggerPlaybackState& state, const TriggerRowT
 bool prepareRhythmicTrigger(TriggerPlaybackState& state) noexcept;
 
 // The events of [fromBeat, throughBeat); false (and no events) when refused or over capacity.
+// A stale preparation (a changed page) is made again for the strikes from fromBeat on; the
+// strikes begun before it keep their page, so every note-on keeps the note-off it was sent with.
 bool renderTriggerHorizon(TriggerPlaybackState& state, double fromBeat, double throughBeat, MidiTransportEvent* events,
                           std::size_t capacity, std::size_t& count) noexcept;
 

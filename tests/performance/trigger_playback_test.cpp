@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -444,6 +446,107 @@ TEST(TriggerHorizonProperties, EarlyAnswersEqualThePlainLoop) {
             ASSERT_EQ(p.got(), expected) << from << " " << through;
         }
     }
+}
+
+// --- page changes while a loop plays ---
+
+// Hears a whole event stream: each token struck once and silenced once, no pitch struck while
+// it sounds (a legato continuation takes the sounding note over), and at the stop nothing
+// struck more than a loop ago still sounds, since no note is longer.
+struct PageChangeListener {
+    std::map<int, std::pair<std::uint64_t, double>> sounding;  // pitch: token, struck at
+    std::set<std::uint64_t> struck;
+    std::string fault;  // the first wrong thing heard
+
+    void hear(const MidiTransportEvent& e) {
+        const auto playing = sounding.find(e.pitch);
+        const bool sounds = playing != sounding.end();
+        std::string wrong;
+        if (!e.noteOn) {
+            if (!sounds || playing->second.first != e.voiceKey) wrong = "note-off of a silent token";
+            if (wrong.empty()) sounding.erase(playing);
+        } else if (!struck.insert(e.voiceKey).second) {
+            wrong = "token struck twice";
+        } else if ((e.continuation != 0) != sounds) {
+            wrong = sounds ? "pitch struck while it sounds" : "continuation of a silent pitch";
+        } else {
+            sounding[e.pitch] = {e.voiceKey, e.time};
+        }
+        if (fault.empty() && !wrong.empty()) fault = wrong + " at " + std::to_string(e.time);
+    }
+    void stop(double at, double loop) {
+        for (const auto& [pitch, token] : sounding) {
+            if (fault.empty() && token.second < at - loop - kTriggerBeatEpsilon) {
+                fault = "stuck since " + std::to_string(token.second);
+            }
+        }
+    }
+};
+
+// Plays as the host does: the start's window [0, loop), then windows of `width` beats up to
+// six loops, window k asking for page pageAt(k) (a change prepares the loop again), then the
+// stop. Gives each window's events; the listener hears them all.
+template <typename PageAt>
+std::vector<std::vector<MidiTransportEvent>> playPages(Playback& p, std::int32_t velocity, double width, PageAt pageAt,
+                                                       PageChangeListener& listener, std::vector<double>& edges) {
+    std::vector<std::vector<MidiTransportEvent>> windows;
+    p.state->pageOverride = static_cast<std::int8_t>(pageAt(0));
+    EXPECT_EQ(p.start(0, velocity, 5), kTriggerStarted);
+    const double loop = p.state->loopLength;
+    edges = {0.0};
+    for (double edge = loop; edge < 6.0 * loop + kTriggerBeatEpsilon; edge += width) edges.push_back(edge);
+    for (std::size_t k = 0; k + 1 < edges.size(); ++k) {
+        if (pageAt(k) != p.state->pageOverride) {
+            p.state->pageOverride = static_cast<std::int8_t>(pageAt(k));
+            p.state->prepared = false;
+        }
+        EXPECT_TRUE(p.horizon(edges[k], edges[k + 1]));
+        windows.push_back(p.got());
+        for (const MidiTransportEvent& e : windows.back()) listener.hear(e);
+    }
+    listener.stop(edges.back(), loop);
+    resetTriggerPlayback(*p.state);
+    return windows;
+}
+
+// Strummed programs (hold and step gates, legato on and off, cycle and slot loops, long and
+// short strums over two or three pages): round robin, page 1 from one window boundary, page 0
+// two windows later, at every boundary of the first three loops.
+TEST(TriggerPageChange, EveryNoteKeepsItsNoteOffAndTheNewPageTakesOverAfterALoop) {
+    int changes = 0;
+    for (const char* pattern : {"eighth", "split-5", "funk-4"}) {
+        for (int flags = 0; flags < 16; ++flags) {
+            AttackSettings attack = testing::advancedAttack(flags & 8 ? 3 : 2, true);
+            attack.gate = flags & 1 ? "step" : "hold";
+            const bool retrigger = (flags & 4) != 0;
+            Playback p({compileTriggerRow(testing::chordSlot(attack, retrigger ? 6.0 : 4.0), testing::spreadVoicing(5),
+                                          testing::rhythmOf(pattern))});
+            p.table->legato = (flags & 2) != 0;
+            p.table->retriggerOnBlock = retrigger;
+            const std::int32_t velocity = flags & 8 ? 90 : 20;  // a short strum, a long one
+            for (const double width : {1.0, 0.3}) {
+                std::vector<double> edges;
+                PageChangeListener alone;
+                const auto onlyPage0 = [](std::size_t) { return 0; };
+                const auto page0 = playPages(p, velocity, width, onlyPage0, alone, edges);
+                ASSERT_EQ(alone.fault, "") << pattern << " flags " << flags;
+                const double loop = edges[1];
+                for (std::size_t j = 1; edges[j] < 3.0 * loop; ++j, ++changes) {
+                    PageChangeListener listener;
+                    const auto pageAt = [j](std::size_t k) { return k < j ? -1 : (k < j + 2 ? 1 : 0); };
+                    const auto windows = playPages(p, velocity, width, pageAt, listener, edges);
+                    ASSERT_EQ(listener.fault, "") << pattern << " flags " << flags << " change at " << edges[j];
+                    // A loop after the last change the stream is page 0's alone.
+                    for (std::size_t k = j + 2; k < windows.size(); ++k) {
+                        if (edges[k] > edges[j + 2] + loop + 0.01) {
+                            ASSERT_EQ(windows[k], page0[k]) << edges[k];
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(changes, 1000);
 }
 
 }  // namespace
