@@ -2,6 +2,7 @@
 #include "platform/vessa/vessa.h"
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <map>
@@ -372,6 +373,9 @@ int vessa_advance(double milliseconds, double timeoutSeconds) {
         std::lock_guard lock(s.mutex);
         target = s.now + (milliseconds > 0.0 ? milliseconds : 0.0);
     }
+    // An infinite amount, or one whose sum overflows, has no end: refused
+    // before anything runs, so a clock that re-arms itself cannot spin forever.
+    if (!std::isfinite(target)) return -1;
     for (;;) {
         if (vessa_settle(timeoutSeconds) == 0) return 0;
         std::lock_guard lock(s.mutex);

@@ -109,7 +109,9 @@ VESSA_API int vessa_step(void);
 // Runs ready tasks until none is left, waiting for background work to hand
 // over; 0 when that wait passed `timeoutSeconds`.
 VESSA_API int vessa_settle(double timeoutSeconds);
-// Moves virtual time forward, running each clock at its due time.
+// Moves virtual time forward, running each clock at its due time. -1, with
+// nothing run and the time unchanged, when the end time is not finite (an
+// infinite amount, or one the current time overflows with).
 VESSA_API int vessa_advance(double milliseconds, double timeoutSeconds);
 VESSA_API double vessa_now(void);
 

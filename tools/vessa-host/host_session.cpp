@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -64,6 +65,14 @@ std::optional<double> parseFloat(const std::string& text) {
     const double value = std::strtod(text.c_str(), &end);
     if (end != text.c_str() + text.size() || errno == ERANGE) return std::nullopt;
     return value;
+}
+
+// An amount of milliseconds to advance: finite and not negative (NaN and
+// infinity have no end time).
+std::optional<double> advanceAmount(const std::string& text) {
+    const std::optional<double> amount = parseFloat(text);
+    if (!amount || !std::isfinite(*amount) || *amount < 0.0) return std::nullopt;
+    return amount;
 }
 
 // Atoms over texts that live as long as the call: symbols are not interned.
@@ -222,8 +231,11 @@ void HostSession::control(std::string_view line) {
         hold_ = false;
     } else if (name == ":step" && words.size() == 1) {
         vessa_step();
-    } else if (name == ":advance" && words.size() == 2 && parseFloat(words[1]) && *parseFloat(words[1]) >= 0.0) {
-        if (vessa_advance(*parseFloat(words[1]), options_.timeoutSeconds) == 0) {
+    } else if (name == ":advance" && words.size() == 2 && advanceAmount(words[1])) {
+        const int advanced = vessa_advance(*advanceAmount(words[1]), options_.timeoutSeconds);
+        if (advanced < 0) {  // the end time overflows the clock
+            notice("bad-line " + std::string(line));
+        } else if (advanced == 0) {
             failed_ = true;
             notice("timeout");
         }
