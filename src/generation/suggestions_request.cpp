@@ -80,7 +80,9 @@ std::string readSuggestionPosition(const json& request) {
     if (!request.is_object()) return "append";
     const auto it = request.find("position");
     if (it == request.end()) return "append";
-    if (it->is_number()) return it->dump();
+    // An integer is kept as its text; a decimal number raises the type error,
+    // as any other type but text does.
+    if (it->is_number_integer()) return it->dump();
     return it->get<std::string>();
 }
 

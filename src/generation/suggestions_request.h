@@ -15,8 +15,9 @@ namespace quillex {
 // is one; anything else (and a value that is not an array) adds nothing.
 void parsePrevChords(SuggestionContext& context, const nlohmann::json& chords);
 
-// "position" as a number or a text, "append" when absent; any other type
-// raises the JSON library's type error. Nothing depends on its value.
+// "position" as an integer or a text, "append" when absent; any other type,
+// a decimal number (2.5, 1e10) included, raises the JSON library's type
+// error. Nothing depends on its value.
 std::string readSuggestionPosition(const nlohmann::json& request);
 
 // Half away from zero to two decimals: 0.125 is sent as 0.13.

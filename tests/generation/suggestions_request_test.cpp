@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <set>
 #include <stdexcept>
@@ -99,6 +100,32 @@ TEST_F(SuggestionsRequest, FieldsOfTheWrongTypeRaiseTheLibraryTypeError) {
         json request = base;
         request["position"] = position;
         EXPECT_TRUE(testing::pageOk("suggestions_result", suggest(request))) << position;
+    }
+}
+
+TEST_F(SuggestionsRequest, PositionIsAnIntegerOrATextAndNothingElse) {
+    const std::vector<std::pair<json, bool>> positionAccepted = {
+        {0, true},
+        {-7, true},
+        {json(std::numeric_limits<std::uint64_t>::max()), true},
+        {"2.5", true},
+        {"", true},
+        {2.5, false},
+        {json::parse("1e10"), false},
+        {json::parse("2.0"), false},
+        {json::parse("-0.0"), false},
+        {json::parse("18446744073709551616"), false},  // past 64 bits: held as a decimal
+        {false, false},
+        {nullptr, false},
+        {json::object(), false},
+    };
+    for (const auto& [position, ok] : positionAccepted) {
+        json request = {{"root", "C"}, {"prevChords", {"C"}}, {"position", position}};
+        if (ok) {
+            EXPECT_TRUE(testing::pageOk("suggestions_result", suggest(request))) << position;
+        } else {
+            EXPECT_THROW(handleGetSuggestions(request), json::type_error) << position;
+        }
     }
 }
 
