@@ -1,5 +1,8 @@
-// One "get_suggestions" request with a previous and a next chord: whole request and each stage.
+// One "get_suggestions" request with a previous and a next chord: whole request, each stage, long previous-chord lists.
 #include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <iterator>
 
 #include <nlohmann/json.hpp>
 
@@ -63,6 +66,25 @@ void BM_SuggestionRequest(benchmark::State& state) {
 }
 BENCHMARK(BM_SuggestionRequest)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
+// A request with range(0) previous chords, as long requests in chunk frames
+// bring them (100,000 is about 800 KB of JSON); the cost should grow linearly.
+void BM_SuggestionRequestLongContext(benchmark::State& state) {
+    ensureCorporaInitialized();
+    static constexpr const char* kCycle[] = {"Cmaj7", "Am7/G", "Dm7b5", "G7sus4", "Em7b5", "A7b9", "Fmaj9", "Bb13"};
+    nlohmann::json chords = nlohmann::json::array();
+    for (std::int64_t i = 0; i < state.range(0); ++i) chords.push_back(kCycle[i % std::size(kCycle)]);
+    const nlohmann::json r = {
+        {"root", "C"}, {"mode", "major"}, {"prevChords", std::move(chords)}, {"nextChord", "Dm7"}};
+    for (auto _ : state) benchmark::DoNotOptimize(handleGetSuggestions(r));
+    state.counters["requestBytes"] = static_cast<double>(r.dump().size());
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_SuggestionRequestLongContext)
+    ->RangeMultiplier(10)
+    ->Range(10, 100000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
 void BM_SuggestionTheoryGenerators(benchmark::State& state) {
     const SuggestionContext c = context(shuffled(state));
     std::size_t made = 0;
@@ -95,8 +117,9 @@ void BM_SuggestionScoring(benchmark::State& state) {
     const SuggestionContext c = context(shuffled(state));
     std::vector<ChordSuggestion> all = generateAll(c);
     const auto tokens = deriveContextCorpusTokens(c);
+    const ContextChordSummary chords = summarizeContextChords(c);
     for (auto _ : state) {
-        for (ChordSuggestion& s : all) s.score = scoreSuggestion(s, c, sharedChordTransitionModel(), &*tokens);
+        for (ChordSuggestion& s : all) s.score = scoreSuggestion(s, c, sharedChordTransitionModel(), &*tokens, &chords);
         benchmark::ClobberMemory();
     }
     state.counters["candidates"] = static_cast<double>(all.size());

@@ -87,8 +87,9 @@ bool aimsAtNextChord(const ChordSuggestion& s, const SuggestionContext& context)
     return context.nextChord && s.target && *s.target == context.nextChord->root;
 }
 
-double sizeDistance(const Chord& chord, const SuggestionContext& context) {
-    return std::abs(static_cast<double>(toneCount(toneMask(chord))) - contextChordSize(context));
+// Distance of a chord's tone count from the context size (`contextChordSize`).
+double sizeDistance(const Chord& chord, double contextSize) {
+    return std::abs(static_cast<double>(toneCount(toneMask(chord))) - contextSize);
 }
 
 // Near, close or far from the context size: the two rewards and the slope and cap of the penalty.
@@ -208,7 +209,8 @@ double classRelation(int mine, int neighbour, double weight) {
     return -0.25 * weight;
 }
 
-double corpusSizeAdjustment(const ChordSuggestion& s, const SuggestionContext& context) {
+// Mean interval count of the previous chords and the next chord; 4.0 without any.
+double meanIntervalCount(const SuggestionContext& context) {
     double total = 0.0;
     std::size_t count = 0;
     for (const Chord& chord : context.prevChords) {
@@ -219,11 +221,77 @@ double corpusSizeAdjustment(const ChordSuggestion& s, const SuggestionContext& c
         total += static_cast<double>(context.nextChord->intervals.size());
         ++count;
     }
-    const double mean = count == 0 ? 4.0 : total / static_cast<double>(count);
-    const double d = static_cast<double>(s.chord.intervals.size()) - mean;
+    return count == 0 ? 4.0 : total / static_cast<double>(count);
+}
+
+// `meanIntervals` is `meanIntervalCount` of the context.
+double corpusSizeAdjustment(const ChordSuggestion& s, double meanIntervals) {
+    const double d = static_cast<double>(s.chord.intervals.size()) - meanIntervals;
     if (std::abs(d) <= 0.5) return 0.02;
     if (d > 0.5) return 0.01;
     return std::max(0.02 * d, -0.03);
+}
+
+// The terms that weigh a suggestion's size against `contextSize`, the
+// context's `contextChordSize`.
+double tensionLoadAt(const ChordSuggestion& suggestion, const SuggestionContext& context, double contextSize) {
+    if (!isDominantKind(suggestion)) return 0.0;
+    double term = sizeFit(sizeDistance(suggestion.chord, contextSize), 0.024, 0.006, 0.06, 0.12);
+    if (context.nextChord) return term;
+    const std::vector<std::int32_t> tensions = chordTensions(suggestion.chord);
+    const auto k = static_cast<double>(tensions.size());
+    if (tensions.empty()) {
+        term += 0.012;
+    } else if (tensions.size() == 1) {
+        term += 0.002;
+    } else {
+        term -= std::min((k - 1.0) * 0.016, 0.05);
+    }
+    const auto altered = std::count_if(tensions.begin(), tensions.end(), isAlteredTension);
+    return term - std::min(0.008 * static_cast<double>(altered), 0.03);
+}
+
+double borrowedChordTermAt(const ChordSuggestion& suggestion, const SuggestionContext& context, double contextSize) {
+    if (suggestion.kind != SuggestionKind::Borrowed) return 0.0;
+    const std::string_view q = tableQuality(suggestion.chord.quality);
+    const std::string_view family = borrowedFamily(q);
+    double term = borrowedColourBonus(q);
+    if (!suggestion.targetQuality.empty()) {
+        const bool fits = suggestion.targetQuality == family ||
+                          (suggestion.targetQuality == "major_dominant" && (family == "major" || family == "dominant"));
+        term += fits ? 0.045 : -0.045;
+    }
+    term += borrowedDegreeBonus(mod12(int{suggestion.chord.root} - int{context.key.root}), q, context.key.isMinor());
+    term += sizeFit(sizeDistance(suggestion.chord, contextSize), 0.034, 0.01, 0.075, 0.155);
+    if (!context.prevChords.empty()) term += nearestToneSmoothness(context.prevChords.back(), suggestion.chord, 0.03);
+    if (context.nextChord) term += nearestToneSmoothness(suggestion.chord, *context.nextChord, 0.034);
+    return std::clamp(term, -0.18, 0.22);
+}
+
+double mediantTermAt(const ChordSuggestion& suggestion, const SuggestionContext& context, double contextSize) {
+    if (suggestion.kind != SuggestionKind::ChromaticMediant) return 0.0;
+    const std::string_view q = tableQuality(suggestion.chord.quality);
+    const int mine = colourClass(q);
+    double term = mediantColourBonus(q);
+    bool neighbourIsDominant = false;
+    if (!context.prevChords.empty()) {
+        const Chord& previous = context.prevChords.back();
+        const int theirs = colourClass(previous.quality);
+        neighbourIsDominant = neighbourIsDominant || theirs == 2;
+        term += classRelation(mine, theirs, 0.04) + sharedToneWeight(previous, suggestion.chord, 0.02, 0.055);
+    }
+    if (context.nextChord) {
+        const int theirs = colourClass(context.nextChord->quality);
+        neighbourIsDominant = neighbourIsDominant || theirs == 2;
+        term +=
+            classRelation(mine, theirs, 0.026) + sharedToneWeight(suggestion.chord, *context.nextChord, 0.014, 0.04);
+    }
+    term += sizeFit(sizeDistance(suggestion.chord, contextSize), 0.03, 0.01, 0.07, 0.14);
+    if (mine == 2 && !neighbourIsDominant) {
+        term -= 0.125;
+        if (q == "13" || q == "7#11") term -= 0.04;
+    }
+    return std::clamp(term, -0.24, 0.18);
 }
 
 }  // namespace
@@ -235,6 +303,18 @@ std::optional<ContextCorpusTokens> deriveContextCorpusTokens(const SuggestionCon
     tokens.previous = deriveCorpusRomanBassDegree(context.prevChords.back(), key);
     if (context.nextChord) tokens.next = deriveCorpusRomanBassDegree(*context.nextChord, key);
     return tokens;
+}
+
+ContextChordSummary summarizeContextChords(const SuggestionContext& context) {
+    ContextChordSummary summary;
+    summary.toneCount = contextChordSize(context);
+    summary.intervalCount = meanIntervalCount(context);
+    for (const Chord& chord : context.prevChords) {
+        const PitchClass root = reducePitchClass(chord.root);
+        summary.previousRoots |= ToneMask(1u << root);
+        summary.previousQualities[root].insert(chord.quality);
+    }
+    return summary;
 }
 
 std::vector<PitchClass> uniquePitchClasses(const Chord& chord) {
@@ -432,20 +512,7 @@ double dominantTargetFit(const ChordSuggestion& suggestion, const SuggestionCont
 }
 
 double tensionLoad(const ChordSuggestion& suggestion, const SuggestionContext& context) {
-    if (!isDominantKind(suggestion)) return 0.0;
-    double term = sizeFit(sizeDistance(suggestion.chord, context), 0.024, 0.006, 0.06, 0.12);
-    if (context.nextChord) return term;
-    const std::vector<std::int32_t> tensions = chordTensions(suggestion.chord);
-    const auto k = static_cast<double>(tensions.size());
-    if (tensions.empty()) {
-        term += 0.012;
-    } else if (tensions.size() == 1) {
-        term += 0.002;
-    } else {
-        term -= std::min((k - 1.0) * 0.016, 0.05);
-    }
-    const auto altered = std::count_if(tensions.begin(), tensions.end(), isAlteredTension);
-    return term - std::min(0.008 * static_cast<double>(altered), 0.03);
+    return tensionLoadAt(suggestion, context, contextChordSize(context));
 }
 
 double neighbourMotion(const Chord& from, const Chord& to, double commonWeight, double semitoneWeight,
@@ -560,20 +627,7 @@ double passingResolution(const ChordSuggestion& suggestion, const SuggestionCont
 }
 
 double borrowedChordTerm(const ChordSuggestion& suggestion, const SuggestionContext& context) {
-    if (suggestion.kind != SuggestionKind::Borrowed) return 0.0;
-    const std::string_view q = tableQuality(suggestion.chord.quality);
-    const std::string_view family = borrowedFamily(q);
-    double term = borrowedColourBonus(q);
-    if (!suggestion.targetQuality.empty()) {
-        const bool fits = suggestion.targetQuality == family ||
-                          (suggestion.targetQuality == "major_dominant" && (family == "major" || family == "dominant"));
-        term += fits ? 0.045 : -0.045;
-    }
-    term += borrowedDegreeBonus(mod12(int{suggestion.chord.root} - int{context.key.root}), q, context.key.isMinor());
-    term += sizeFit(sizeDistance(suggestion.chord, context), 0.034, 0.01, 0.075, 0.155);
-    if (!context.prevChords.empty()) term += nearestToneSmoothness(context.prevChords.back(), suggestion.chord, 0.03);
-    if (context.nextChord) term += nearestToneSmoothness(suggestion.chord, *context.nextChord, 0.034);
-    return std::clamp(term, -0.18, 0.22);
+    return borrowedChordTermAt(suggestion, context, contextChordSize(context));
 }
 
 double nearestToneSmoothness(const Chord& from, const Chord& to, double weight) {
@@ -598,29 +652,7 @@ double nearestToneSmoothness(const Chord& from, const Chord& to, double weight) 
 }
 
 double mediantTerm(const ChordSuggestion& suggestion, const SuggestionContext& context) {
-    if (suggestion.kind != SuggestionKind::ChromaticMediant) return 0.0;
-    const std::string_view q = tableQuality(suggestion.chord.quality);
-    const int mine = colourClass(q);
-    double term = mediantColourBonus(q);
-    bool neighbourIsDominant = false;
-    if (!context.prevChords.empty()) {
-        const Chord& previous = context.prevChords.back();
-        const int theirs = colourClass(previous.quality);
-        neighbourIsDominant = neighbourIsDominant || theirs == 2;
-        term += classRelation(mine, theirs, 0.04) + sharedToneWeight(previous, suggestion.chord, 0.02, 0.055);
-    }
-    if (context.nextChord) {
-        const int theirs = colourClass(context.nextChord->quality);
-        neighbourIsDominant = neighbourIsDominant || theirs == 2;
-        term +=
-            classRelation(mine, theirs, 0.026) + sharedToneWeight(suggestion.chord, *context.nextChord, 0.014, 0.04);
-    }
-    term += sizeFit(sizeDistance(suggestion.chord, context), 0.03, 0.01, 0.07, 0.14);
-    if (mine == 2 && !neighbourIsDominant) {
-        term -= 0.125;
-        if (q == "13" || q == "7#11") term -= 0.04;
-    }
-    return std::clamp(term, -0.24, 0.18);
+    return mediantTermAt(suggestion, context, contextChordSize(context));
 }
 
 double sharedToneWeight(const Chord& from, const Chord& to, double weight, double cap) {
@@ -633,7 +665,7 @@ double sharedToneWeight(const Chord& from, const Chord& to, double weight, doubl
 }
 
 double scoreSuggestion(const ChordSuggestion& s, const SuggestionContext& context, const ChordTransitionModel& model,
-                       const ContextCorpusTokens* tokens) {
+                       const ContextCorpusTokens* tokens, const ContextChordSummary* chords) {
     const bool hasPrevious = !context.prevChords.empty();
     const Chord* previous = hasPrevious ? &context.prevChords.back() : nullptr;
     const Chord* next = context.nextChord ? &*context.nextChord : nullptr;
@@ -647,10 +679,12 @@ double scoreSuggestion(const ChordSuggestion& s, const SuggestionContext& contex
     }
 
     if (s.category == kSmartCategory) {
-        return std::clamp(gP + s.score + corpusSizeAdjustment(s, context), 0.0, 1.0);
+        const double meanIntervals = chords ? chords->intervalCount : meanIntervalCount(context);
+        return std::clamp(gP + s.score + corpusSizeAdjustment(s, meanIntervals), 0.0, 1.0);
     }
 
-    const double size = sizeFit(sizeDistance(s.chord, context), 0.026, 0.026, 0.08, 0.16);
+    const double contextSize = chords ? chords->toneCount : contextChordSize(context);
+    const double size = sizeFit(sizeDistance(s.chord, contextSize), 0.026, 0.026, 0.08, 0.16);
     const double c = corpusTransitionScore(s, context, model, tokens);
     double base = isDominantKind(s) ? 1.65 * c + 0.02 : std::max(0.02, c);
     if (next) {
@@ -666,16 +700,20 @@ double scoreSuggestion(const ChordSuggestion& s, const SuggestionContext& contex
         }
     }
     if (hasPrevious) {
+        // The best root motion from any previous chord: each root once with a summary.
+        const auto weightFrom = [&](PitchClass root) { return rootMotionWeight(mod12(int{s.chord.root} - int{root})); };
         double motion = 0.0;
-        for (const Chord& chord : context.prevChords) {
-            motion = std::max(motion, rootMotionWeight(mod12(int{s.chord.root} - int{chord.root})));
+        if (chords) {
+            forEachTone(chords->previousRoots, [&](PitchClass root) { motion = std::max(motion, weightFrom(root)); });
+        } else {
+            for (const Chord& chord : context.prevChords) motion = std::max(motion, weightFrom(chord.root));
         }
         base += 0.1 * motion;
     }
     const double agreement = gP >= 0.025 && gN >= 0.025 ? std::min(0.5 * std::min(gP, gN), 0.03) : 0.0;
 
     double sum = 0.8 * gN + gP + agreement + size + base;
-    sum += dominantColourBonus(s) + dominantTargetFit(s, context) + tensionLoad(s, context);
+    sum += dominantColourBonus(s) + dominantTargetFit(s, context) + tensionLoadAt(s, context, contextSize);
     if (isDominantKind(s)) {
         if (next) sum += towardNext ? 0.34 : -0.6;
         if (previous) sum += neighbourMotion(*previous, s.chord, 0.006, 0.011, 0.004);
@@ -686,7 +724,7 @@ double scoreSuggestion(const ChordSuggestion& s, const SuggestionContext& contex
     }
     sum += passingResolution(s, context);
     if (s.category == kDiminishedApproachCategory) {
-        const double z = contextChordSize(context);
+        const double z = contextSize;
         const int n = toneCount(toneMask(s.chord));
         if (z <= 3.25) {
             sum += n > 3 ? -0.025 : 0.035;
@@ -694,7 +732,7 @@ double scoreSuggestion(const ChordSuggestion& s, const SuggestionContext& contex
             sum += n < 4 ? -0.015 : 0.015;
         }
     }
-    sum += borrowedChordTerm(s, context) + mediantTerm(s, context);
+    sum += borrowedChordTermAt(s, context, contextSize) + mediantTermAt(s, context, contextSize);
     if (s.kind == SuggestionKind::ChromaticMediant) {
         const std::optional<double> a =
             previous ? std::optional(nearestToneSmoothness(*previous, s.chord, 0.045)) : std::nullopt;
@@ -709,7 +747,10 @@ double scoreSuggestion(const ChordSuggestion& s, const SuggestionContext& contex
     const auto sameChord = [&](const Chord& chord) {
         return chord.root == s.chord.root && chord.quality == s.chord.quality;
     };
-    if (std::any_of(context.prevChords.begin(), context.prevChords.end(), sameChord)) sum -= 0.1;
+    const bool repeatsPrevious =
+        chords ? chords->previousQualities[reducePitchClass(s.chord.root)].contains(s.chord.quality)
+               : std::any_of(context.prevChords.begin(), context.prevChords.end(), sameChord);
+    if (repeatsPrevious) sum -= 0.1;
     if (next && sameChord(*next)) sum -= 0.1;
     return sum;
 }

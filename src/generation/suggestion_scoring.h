@@ -1,7 +1,11 @@
 // Scores of chord suggestions: every term with its constants, and the merging of chord variants.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +27,20 @@ struct ContextCorpusTokens {
 // Nothing without previous chords; derivation failures throw as the corpus
 // token derivation does.
 std::optional<ContextCorpusTokens> deriveContextCorpusTokens(const SuggestionContext& context);
+
+// What scoring reads of the whole previous-chord list, worked out once per
+// request: without it every score walks all the previous chords again.
+struct ContextChordSummary {
+    double toneCount = 4.0;           // `contextChordSize`
+    double intervalCount = 4.0;       // mean interval count of the previous chords and the next chord
+    std::uint16_t previousRoots = 0;  // bit r set when a previous chord stands on root r
+    // The quality texts of the previous chords, by root.
+    std::array<std::set<std::string, std::less<>>, 12> previousQualities;
+
+    friend bool operator==(const ContextChordSummary&, const ContextChordSummary&) = default;
+};
+
+ContextChordSummary summarizeContextChords(const SuggestionContext& context);
 
 // Distinct pitch classes in interval order.
 std::vector<PitchClass> uniquePitchClasses(const Chord& chord);
@@ -59,10 +77,12 @@ double mediantTerm(const ChordSuggestion& suggestion, const SuggestionContext& c
 double sharedToneWeight(const Chord& from, const Chord& to, double weight, double cap);
 
 // A corpus suggestion's weight adjusted and kept in 0..1, or a theory
-// suggestion's unclamped sum of terms. `tokens`, when given, must be
-// `deriveContextCorpusTokens` of the same context.
+// suggestion's unclamped sum of terms. `tokens` and `chords`, when given,
+// must be `deriveContextCorpusTokens` and `summarizeContextChords` of the
+// same context; without them each score works them out again.
 double scoreSuggestion(const ChordSuggestion& suggestion, const SuggestionContext& context,
-                       const ChordTransitionModel& model, const ContextCorpusTokens* tokens = nullptr);
+                       const ChordTransitionModel& model, const ContextCorpusTokens* tokens = nullptr,
+                       const ContextChordSummary* chords = nullptr);
 
 // Drops the less fitting of two same-root variants (one's intervals inside
 // the other's) of the categories outside 0 and 2..6; order kept.

@@ -96,7 +96,7 @@ BridgeReply handleGetSuggestions(const json& request) {
     return handleGetSuggestions(request, sharedChordTransitionModel());
 }
 
-BridgeReply handleGetSuggestions(const json& request, const ChordTransitionModel& model, bool reuseContextTokens) {
+BridgeReply handleGetSuggestions(const json& request, const ChordTransitionModel& model, bool summarizeContextOnce) {
     const std::string requestId = readRequestId(request);
     const auto reply = [&](json payload) {
         return BridgeReply{kReplyType, attachRequestId(std::move(payload), requestId)};
@@ -165,10 +165,15 @@ BridgeReply handleGetSuggestions(const json& request, const ChordTransitionModel
     add(suggestChromaticMediants(context));
     add(suggestFromCorpus(context, model));
 
+    // What scoring reads of the context, once for all candidates: the cost
+    // of scoring then does not grow with the number of previous chords.
     const std::optional<ContextCorpusTokens> tokens =
-        reuseContextTokens ? deriveContextCorpusTokens(context) : std::nullopt;
+        summarizeContextOnce ? deriveContextCorpusTokens(context) : std::nullopt;
+    const std::optional<ContextChordSummary> chords =
+        summarizeContextOnce ? std::optional(summarizeContextChords(context)) : std::nullopt;
     for (ChordSuggestion& candidate : candidates) {
-        candidate.score = scoreSuggestion(candidate, context, model, tokens ? &*tokens : nullptr);
+        candidate.score =
+            scoreSuggestion(candidate, context, model, tokens ? &*tokens : nullptr, chords ? &*chords : nullptr);
     }
 
     const std::string shuffleSeed = readStringOrEmpty(request, "shuffleSeed");

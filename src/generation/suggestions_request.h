@@ -31,10 +31,11 @@ bool readMergeVariants(const nlohmann::json& request, bool fallback);
 // that cannot be derived raises its runtime error.
 BridgeReply handleGetSuggestions(const nlohmann::json& request);
 
-// The same with a given model. `reuseContextTokens` derives the previous and
-// next chords' corpus tokens once for all scores instead of once per score;
-// the replies are the same either way.
+// The same with a given model. `summarizeContextOnce` works out what scoring
+// reads of the context (the previous and next chords' corpus tokens, and the
+// sizes, roots and qualities of all previous chords) once for all scores
+// instead of once per score; the replies are the same either way.
 BridgeReply handleGetSuggestions(const nlohmann::json& request, const ChordTransitionModel& model,
-                                 bool reuseContextTokens = true);
+                                 bool summarizeContextOnce = true);
 
 }  // namespace quillex

@@ -32,9 +32,11 @@ using nlohmann::json;
 #ifdef QUILLEX_SANITIZED
 constexpr int kSweepStride = 5;
 constexpr int kFuzzRounds = 2000;
+constexpr int kLongContextRounds = 8;
 #else
 constexpr int kSweepStride = 1;
 constexpr int kFuzzRounds = 20000;
+constexpr int kLongContextRounds = 40;
 #endif
 
 class SuggestionsRequest : public ::testing::Test {
@@ -360,6 +362,34 @@ TEST_F(SuggestionsRequest, SweepOverKeysContextsShufflesAndStyles) {
                 EXPECT_TRUE(keys.insert(key).second) << where << s.chord.symbol;
             }
         }
+    }
+}
+
+// Long previous-chord lists drawn from a few chords each: the context summarised
+// once per request scores as working it out again for every score does.
+TEST_F(SuggestionsRequest, LongPreviousChordListsAnswerAsPerScoreWorkDoes) {
+    static const std::vector<std::string> pool = {"C",  "Am7",   "Dm7/C", "G7", "A7",   "Db7",    "Fm",
+                                                  "Ab", "Eb",    "Bb7",   "E7", "B7#9", "C#dim7", "F#m7b5",
+                                                  "D9", "Cmaj9", "Gsus4", "Em", "Gb",   "Bbm6",   "zz"};
+    static const std::vector<std::string> roots = {"C", "Eb", "F#", "A", "Bb"};
+    std::mt19937 rng(41);
+    for (int round = 0; round < kLongContextRounds; ++round) {
+        std::vector<std::string> vocabulary;
+        for (std::size_t n = 2 + rng() % 6; n > 0; --n) vocabulary.push_back(pool[rng() % pool.size()]);
+        json chords = json::array();
+        for (std::size_t n = 300 + rng() % 1500; n > 0; --n) chords.push_back(vocabulary[rng() % vocabulary.size()]);
+        json request = {{"root", roots[rng() % roots.size()]},
+                        {"mode", rng() % 2 ? "minor" : "major"},
+                        {"prevChords", std::move(chords)}};
+        if (rng() % 2) request["nextChord"] = pool[rng() % pool.size()];
+        if (rng() % 3 == 0) {
+            request["shuffleMode"] = true;
+            request["shuffleSeed"] = "long";
+        }
+        const json once = handleGetSuggestions(request, sharedChordTransitionModel(), true).payload;
+        ASSERT_TRUE(testing::pageOk("suggestions_result", once)) << once.dump();
+        EXPECT_EQ(handleGetSuggestions(request, sharedChordTransitionModel(), false).payload.dump(), once.dump())
+            << "round " << round;
     }
 }
 
