@@ -23,6 +23,8 @@ enum class FileStatus : std::uint8_t {
     renameFailed,      // the temporary file was not moved; the destination is as it was
     folderSyncFailed,  // the temporary file replaced the destination, but the folder sync failed
     lockFailed,        // the lock file could not be opened or locked
+    // A usable path whose conversion to the system's wide form failed (Windows).
+    pathConversionFailed,
 };
 
 // The outcome of one operation: the status, the system's error number of the

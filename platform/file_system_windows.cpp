@@ -30,6 +30,29 @@ bool usablePath(std::string_view path) {
     return !path.empty() && path.find('\0') == std::string_view::npos && isValidUtf8(path);
 }
 
+// A path's wide form, or the status that refuses it: invalidPath for a path
+// that is not usable, pathConversionFailed when the conversion itself failed.
+struct WidePath {
+    std::wstring text;
+    FileStatus refusal = FileStatus::ok;
+
+    bool ok() const { return refusal == FileStatus::ok; }
+};
+
+WidePath widePath(std::string_view path) {
+    if (!usablePath(path)) return {{}, FileStatus::invalidPath};
+    WideConversion wide = convertUtf8ToWide(path);
+    switch (wide.status) {
+        case WideConversionStatus::ok:
+            return {std::move(wide.text), FileStatus::ok};
+        case WideConversionStatus::invalidUtf8:
+            return {{}, FileStatus::invalidPath};
+        case WideConversionStatus::conversionFailed:
+            break;
+    }
+    return {{}, FileStatus::pathConversionFailed};
+}
+
 // Closes the handle, as the step `closeCall`, however the operation ends.
 class Handle {
 public:
@@ -81,9 +104,9 @@ std::string joinPath(std::string_view folder, std::string_view name) {
 }
 
 FileResult<bool> regularFileExists(const std::string& path) {
-    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
-    if (!wide) return failed<bool>(FileStatus::invalidPath, 0, path);
-    const DWORD attributes = filePrimitives().getFileAttributes(FileCall::statFile, wide->c_str());
+    const WidePath wide = widePath(path);
+    if (!wide.ok()) return failed<bool>(wide.refusal, 0, path);
+    const DWORD attributes = filePrimitives().getFileAttributes(FileCall::statFile, wide.text.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
@@ -96,21 +119,21 @@ FileResult<bool> regularFileExists(const std::string& path) {
 
 FileOutcome createDirectories(const std::string& path) {
     if (path.empty()) return {};
-    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
-    if (!wide) return failure(FileStatus::invalidPath, 0, path);
+    const WidePath wide = widePath(path);
+    if (!wide.ok()) return failure(wide.refusal, 0, path);
     const std::string parent = parentDirectory(path);
     if (!parent.empty() && parent != path) {
         FileOutcome outer = createDirectories(parent);
         if (!outer.ok()) return outer;
     }
     const FilePrimitives& p = filePrimitives();
-    if (p.createDirectory(FileCall::makeFolder, wide->c_str(), nullptr) == 0) {
+    if (p.createDirectory(FileCall::makeFolder, wide.text.c_str(), nullptr) == 0) {
         const DWORD error = ::GetLastError();
         if (error == kAlreadyExists) return {};
         // A drive root (C:\) or a folder above the user's own may refuse
         // creation as access denied although it exists; such a folder is accepted.
         if (error == ERROR_ACCESS_DENIED) {
-            const DWORD attributes = p.getFileAttributes(FileCall::makeFolder, wide->c_str());
+            const DWORD attributes = p.getFileAttributes(FileCall::makeFolder, wide.text.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {};
         }
         return failure(FileStatus::directoryFailed, error, path);
@@ -119,18 +142,18 @@ FileOutcome createDirectories(const std::string& path) {
 }
 
 FileOutcome removeFile(const std::string& path) {
-    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
-    if (!wide) return failure(FileStatus::invalidPath, 0, path);
-    filePrimitives().deleteFile(FileCall::removeFile, wide->c_str());
+    const WidePath wide = widePath(path);
+    if (!wide.ok()) return failure(wide.refusal, 0, path);
+    filePrimitives().deleteFile(FileCall::removeFile, wide.text.c_str());
     return {};
 }
 
 FileResult<std::string> readFileBounded(const std::string& path, std::size_t limit) {
-    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
-    if (!wide) return failed<std::string>(FileStatus::invalidPath, 0, path);
+    const WidePath wide = widePath(path);
+    if (!wide.ok()) return failed<std::string>(wide.refusal, 0, path);
     // Shared with writers and deleters, so a concurrent install is never refused.
     const FilePrimitives& p = filePrimitives();
-    Handle file(p.createFile(FileCall::openRead, wide->c_str(), GENERIC_READ,
+    Handle file(p.createFile(FileCall::openRead, wide.text.c_str(), GENERIC_READ,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr),
                 FileCall::closeRead);
@@ -158,10 +181,10 @@ FileResult<std::string> readFileBounded(const std::string& path, std::size_t lim
 }
 
 FileOutcome writeTemporaryFile(const std::string& path, std::string_view text) {
-    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
-    if (!wide) return failure(FileStatus::invalidPath, 0, path);
+    const WidePath wide = widePath(path);
+    if (!wide.ok()) return failure(wide.refusal, 0, path);
     const FilePrimitives& p = filePrimitives();
-    Handle file(p.createFile(FileCall::openTemporary, wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    Handle file(p.createFile(FileCall::openTemporary, wide.text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr),
                 FileCall::closeTemporary);
     if (!file.valid()) return failure(FileStatus::createFailed, ::GetLastError(), path);
@@ -189,13 +212,13 @@ FileOutcome writeTemporaryFile(const std::string& path, std::string_view text) {
 }
 
 FileOutcome installFile(const std::string& temporaryPath, const std::string& path) {
-    const std::optional<std::wstring> to = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
-    if (!to) return failure(FileStatus::invalidPath, 0, path);
-    const std::optional<std::wstring> from = usablePath(temporaryPath) ? wideFromUtf8(temporaryPath) : std::nullopt;
-    if (!from) return failure(FileStatus::invalidPath, 0, temporaryPath);
+    const WidePath to = widePath(path);
+    if (!to.ok()) return failure(to.refusal, 0, path);
+    const WidePath from = widePath(temporaryPath);
+    if (!from.ok()) return failure(from.refusal, 0, temporaryPath);
     // Write-through: the move is on the disk before the call returns, so no
     // folder sync follows.
-    if (filePrimitives().moveFileEx(FileCall::renameFile, from->c_str(), to->c_str(),
+    if (filePrimitives().moveFileEx(FileCall::renameFile, from.text.c_str(), to.text.c_str(),
                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
         return failure(FileStatus::renameFailed, ::GetLastError(), path);
     }
@@ -203,15 +226,15 @@ FileOutcome installFile(const std::string& temporaryPath, const std::string& pat
 }
 
 FileResult<FileLock> lockFile(const std::string& path) {
-    const std::optional<std::wstring> wide = usablePath(path) ? wideFromUtf8(path) : std::nullopt;
-    if (!wide) return failed<FileLock>(FileStatus::invalidPath, 0, path);
+    const WidePath wide = widePath(path);
+    if (!wide.ok()) return failed<FileLock>(wide.refusal, 0, path);
     if (FileOutcome folder = createDirectories(parentDirectory(path)); !folder.ok()) {
         FileResult<FileLock> result;
         static_cast<FileOutcome&>(result) = std::move(folder);
         return result;
     }
     const FilePrimitives& p = filePrimitives();
-    Handle file(p.createFile(FileCall::openLock, wide->c_str(), GENERIC_READ | GENERIC_WRITE,
+    Handle file(p.createFile(FileCall::openLock, wide.text.c_str(), GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr),
                 FileCall::closeLock);

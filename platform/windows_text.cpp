@@ -4,23 +4,45 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <climits>
+#include <utility>
 
 namespace quillex::platform {
 
-std::optional<std::wstring> wideFromUtf8(std::string_view text) {
-    if (text.empty()) return std::wstring();
-    if (text.size() > INT_MAX) return std::nullopt;
+namespace {
+
+// The call that tests make fail, or -1.
+std::atomic<int> failingWideConversionCall{-1};
+
+bool failsForTesting(WideConversionCall call) {
+    return failingWideConversionCall.load(std::memory_order_relaxed) == static_cast<int>(call);
+}
+
+}  // namespace
+
+WideConversion convertUtf8ToWide(std::string_view text) {
+    if (text.empty()) return {};
+    if (text.size() > INT_MAX) return {WideConversionStatus::conversionFailed, {}};
     const int size = static_cast<int>(text.size());
-    // First call sizes the buffer; both refuse invalid UTF-8 instead of
+    // The first call sizes the buffer; both refuse invalid UTF-8 instead of
     // replacing it.
-    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (length < 1) return std::nullopt;
+    const int length = failsForTesting(WideConversionCall::sizing)
+                           ? 0
+                           : ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    if (length < 1) return {WideConversionStatus::invalidUtf8, {}};
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length) != length) {
-        return std::nullopt;
+    if (failsForTesting(WideConversionCall::converting) ||
+        ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length) != length) {
+        return {WideConversionStatus::conversionFailed, {}};
     }
-    return wide;
+    return {WideConversionStatus::ok, std::move(wide)};
+}
+
+std::optional<std::wstring> wideFromUtf8(std::string_view text) {
+    WideConversion wide = convertUtf8ToWide(text);
+    if (wide.status != WideConversionStatus::ok) return std::nullopt;
+    return std::move(wide.text);
 }
 
 std::optional<std::string> narrowFromWide(std::wstring_view text) {
@@ -36,6 +58,10 @@ std::optional<std::string> narrowFromWide(std::wstring_view text) {
         return std::nullopt;
     }
     return narrow;
+}
+
+void failWideConversionCallForTesting(std::optional<WideConversionCall> call) {
+    failingWideConversionCall.store(call ? static_cast<int>(*call) : -1, std::memory_order_relaxed);
 }
 
 }  // namespace quillex::platform

@@ -14,9 +14,11 @@ using platform::FileStatus;
 
 [[noreturn]] void fail(const char* message) { throw std::runtime_error(message); }
 
-// Paths that are not valid UTF-8 are refused with one message whatever the operation.
+// Paths that are not valid UTF-8, or whose conversion failed, are refused
+// with one message each whatever the operation.
 void requireUsablePath(const platform::FileOutcome& outcome) {
     if (outcome.status == FileStatus::invalidPath) fail("Preset path is not valid UTF-8");
+    if (outcome.status == FileStatus::pathConversionFailed) fail("Preset path conversion failed");
 }
 
 class NativePresetFileLock : public PresetFileLock {

@@ -26,9 +26,13 @@ constexpr std::array<const char*, 11> kKeyswitchOctaveSearch = {"6", "5", "7", "
 
 [[noreturn]] void fail(const std::string& message) { throw std::runtime_error(message); }
 
-// Throws the message shared by every step for a path that is not UTF-8, else `message`.
+// Throws the message shared by every step for a path that is not UTF-8 (or
+// whose conversion failed: the settings name no other path message), else `message`.
 [[noreturn]] void failFor(const platform::FileOutcome& outcome, const std::string& message) {
-    if (outcome.status == platform::FileStatus::invalidPath) fail("User settings path is not valid UTF-8");
+    if (outcome.status == platform::FileStatus::invalidPath ||
+        outcome.status == platform::FileStatus::pathConversionFailed) {
+        fail("User settings path is not valid UTF-8");
+    }
     fail(message);
 }
 

@@ -16,6 +16,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_primitives.h"
+#ifdef _WIN32
+#include "platform/windows_text.h"
+#endif
 #include "support/file_testing.h"
 
 namespace quillex::host {
@@ -102,6 +105,27 @@ TEST(NativePresetFileSystem, CreatesEveryFolderLevelAndNamesEachFailure) {
         EXPECT_EQ(message, "Preset path is not valid UTF-8");
     }
 }
+
+#ifdef _WIN32  // only the Windows file layer converts paths
+// A valid path whose conversion into the sized buffer fails is named as such
+// by every wide-path operation, not taken for invalid UTF-8.
+TEST(NativePresetFileSystem, AFailedPathConversionIsNamedAsSuch) {
+    TempFolder folder;
+    const auto files = makeNativePresetFileSystem();
+    const std::string path = folder / "lib.json";
+    struct FailingConversion {
+        FailingConversion() { platform::failWideConversionCallForTesting(platform::WideConversionCall::converting); }
+        ~FailingConversion() { platform::failWideConversionCallForTesting(std::nullopt); }
+    } failing;
+    for (const auto& message :
+         {refusal([&] { files->exists(path); }), refusal([&] { files->remove(path); }),
+          refusal([&] { files->readFile(path); }), refusal([&] { files->writeTemporaryFile(path, "x"); }),
+          refusal([&] { files->install(path, path); }), refusal([&] { files->createDirectories(path); }),
+          refusal([&] { files->lock(path); })}) {
+        EXPECT_EQ(message, "Preset path conversion failed");
+    }
+}
+#endif
 
 TEST(NativePresetFileSystem, AShortWriteOrAFailedSyncIsAFlushFailure) {
     TempFolder folder;
