@@ -28,7 +28,7 @@ RomanChord resolved(std::string_view text, const MusicalKey& key = kCMajor) {
     return chord.value_or(RomanChord{99, "<none>", std::nullopt, ""});
 }
 
-std::string canonical(std::string_view quality) {
+std::string canonicalName(std::string_view quality) {
     return canonicalQualityName(quality).value_or("<unknown " + std::string(quality) + ">");
 }
 
@@ -190,7 +190,7 @@ TEST(RomanRoundTrip, EveryDiatonicChordOfEveryKey) {
                     const auto chord = parseChordSymbol(symbol);
                     ASSERT_TRUE(chord.has_value()) << where << " " << symbol;
                     EXPECT_EQ(chord->root, diatonic.root) << where;
-                    EXPECT_EQ(chord->quality, canonical(diatonic.quality)) << where;
+                    EXPECT_EQ(chord->quality, canonicalName(diatonic.quality)) << where;
 
                     const auto numeral = deriveRomanNumeral(*chord, context);
                     ASSERT_TRUE(numeral.has_value()) << where << " " << symbol;
@@ -203,7 +203,7 @@ TEST(RomanRoundTrip, EveryDiatonicChordOfEveryKey) {
                     ASSERT_TRUE(back.has_value()) << where << " " << *numeral;
                     EXPECT_EQ(back->root, diatonic.root) << where << " " << *numeral;
                     EXPECT_FALSE(back->bass.has_value()) << where;
-                    EXPECT_EQ(canonical(back->quality), canonical(diatonic.quality)) << where << " " << *numeral;
+                    EXPECT_EQ(canonicalName(back->quality), canonicalName(diatonic.quality)) << where << " " << *numeral;
                     ++checked;
                 }
                 EXPECT_EQ(letters.size(), 7u) << context.rootSpelling << " extension " << extension;

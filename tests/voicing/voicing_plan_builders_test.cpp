@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "chord_samples.h"
+
 namespace quillex {
 namespace {
 
 using Offsets = std::vector<std::int32_t>;
 
-ChordToneSet tonesOf(Offsets intervals) { return chordToneDegrees(ChordQuality{"", std::move(intervals)}); }
+using testing::tonesOf;
 
 Offsets rawOffsets(const VoicingPlan& plan) {
     Offsets out;
