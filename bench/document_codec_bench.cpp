@@ -3,7 +3,7 @@
 
 #include "document/document_reader.h"
 #include "document/document_writer.h"
-#include "tests/document/document_samples.h"
+#include "tests/support/document_samples.h"
 
 namespace quillex {
 namespace {

@@ -1,9 +1,9 @@
 // Document side of session commands on a 128-slot document of rich chords, and set_key end to end.
 #include <benchmark/benchmark.h>
 
-#include "document/document_command.h"
-#include "tests/document/document_samples.h"
-#include "tests/document/session_support.h"
+#include "session/document_command.h"
+#include "tests/support/document_samples.h"
+#include "tests/session/session_support.h"
 
 namespace quillex {
 namespace {

@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "document/document_session.h"
-#include "performance/render_performance_request.h"
+#include "session/document_session.h"
+#include "session/render_performance_request.h"
 #include "performance/trigger_playback.h"
-#include "tests/document/document_samples.h"
+#include "tests/support/document_samples.h"
 #include "tests/performance/allocation_counter.h"
 #include "tests/performance/performance_samples.h"
 

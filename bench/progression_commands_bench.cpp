@@ -2,9 +2,9 @@
 // under 1 ms and a transposition under 2 ms with a stand-in resolver; a chord edit under 10 ms end to end).
 #include <benchmark/benchmark.h>
 
-#include "document/document_command.h"
-#include "tests/document/document_samples.h"
-#include "tests/document/session_support.h"
+#include "session/document_command.h"
+#include "tests/support/document_samples.h"
+#include "tests/session/session_support.h"
 
 namespace quillex {
 namespace {

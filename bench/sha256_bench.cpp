@@ -4,7 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "storage/sha256.h"
+#include "digest/sha256.h"
 
 namespace quillex {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "host/quillex_ext.h"
 #include "host/to_core_chunk_assembler.h"
-#include "tests/document/document_samples.h"
+#include "tests/support/document_samples.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "generation/local_progression_request.h"
 #include "generation/suggestions_request.h"
 #include "theory/catalogue_requests.h"
-#include "theory/chord_modifier_requests.h"
-#include "theory/diatonic_chords_request.h"
+#include "voicing/chord_modifier_requests.h"
+#include "voicing/diatonic_chords_request.h"
 #include "voicing/generate_voicing_request.h"
 #include "voicing/progression_voicing_request.h"
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "document/document_command.h"
+#include "session/document_command.h"
 #include "generation/corpus_loader.h"
 #include "host/bridge_request_table.h"
 #include "host/midi_input_config.h"
@@ -14,7 +14,7 @@
 #include "host/payload_shape.h"
 #include "host/preset_request.h"
 #include "host/simulated_services.h"
-#include "performance/render_performance_request.h"
+#include "session/render_performance_request.h"
 #include "protocol/diagnostic_trace.h"
 #include "protocol/json_text.h"
 #include "storage/user_settings_store.h"

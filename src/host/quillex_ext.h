@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "document/document_session.h"
+#include "session/document_session.h"
 #include "document/user_settings_section.h"
 #include "host/bridge_response_queue.h"
 #include "host/persistence_transaction_guard.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "storage/sha256.h"
+#include "digest/sha256.h"
 
 namespace quillex {
 namespace {

@@ -7,7 +7,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "document/trace_clock.h"
+#include "protocol/trace_clock.h"
 #include "generation/corpus_text_hash.h"
 #include "performance/clip_label.h"
 #include "platform/thread_id.h"

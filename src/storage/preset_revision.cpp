@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "storage/sha256.h"
+#include "digest/sha256.h"
 
 namespace quillex {
 

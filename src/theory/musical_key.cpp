@@ -7,7 +7,7 @@
 
 #include "theory/chord_symbol.h"
 #include "theory/pitch_class.h"
-#include "voicing/chord_tone_degree.h"
+#include "theory/chord_tone_degree.h"
 
 namespace quillex {
 

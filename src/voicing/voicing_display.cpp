@@ -6,7 +6,7 @@
 
 #include "theory/musical_key.h"
 #include "theory/pitch_class.h"
-#include "voicing/chord_tone_degree.h"
+#include "theory/chord_tone_degree.h"
 
 namespace quillex {
 

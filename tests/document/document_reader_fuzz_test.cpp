@@ -12,8 +12,8 @@
 
 #include "document/document_reader.h"
 #include "document/document_writer.h"
-#include "document_mutation.h"
-#include "document_samples.h"
+#include "support/document_mutation.h"
+#include "support/document_samples.h"
 #include "protocol/json_text.h"
 
 namespace quillex {

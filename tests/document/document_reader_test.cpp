@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "document_samples.h"
-#include "refusal.h"
+#include "support/document_samples.h"
+#include "support/refusal.h"
 #include "support/page_reply.h"
 
 namespace quillex {

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "refusal.h"
+#include "support/refusal.h"
 #include "support/page_reply.h"
 
 namespace quillex {

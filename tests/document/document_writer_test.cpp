@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "document/document_reader.h"
-#include "document_samples.h"
+#include "support/document_samples.h"
 
 namespace quillex {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "refusal.h"
+#include "support/refusal.h"
 
 namespace quillex {
 namespace {

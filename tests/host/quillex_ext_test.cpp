@@ -8,17 +8,17 @@
 #include <functional>
 #include <map>
 
-#include "document/document_command.h"
+#include "session/document_command.h"
 #include "generation/local_progression_request.h"
 #include "generation/suggestions_request.h"
 #include "host/bridge_request_table.h"
 #include "host/page_message.h"
 #include "host_harness.h"
-#include "performance/render_performance_request.h"
+#include "session/render_performance_request.h"
 #include "storage/user_settings_contract.h"
 #include "theory/catalogue_requests.h"
-#include "theory/chord_modifier_requests.h"
-#include "theory/diatonic_chords_request.h"
+#include "voicing/chord_modifier_requests.h"
+#include "voicing/diatonic_chords_request.h"
 #include "voicing/generate_voicing_request.h"
 #include "voicing/progression_voicing_request.h"
 

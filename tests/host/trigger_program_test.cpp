@@ -1,7 +1,7 @@
 // Document commands through the host object and the trigger programs their revisions compile into.
 #include <gtest/gtest.h>
 
-#include "document/document_samples.h"
+#include "support/document_samples.h"
 #include "host_harness.h"
 
 namespace quillex {

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "document/document_samples.h"
+#include "support/document_samples.h"
 #include "host_harness.h"
 #include "support/page_reply.h"
 

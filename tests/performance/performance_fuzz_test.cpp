@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "document/document_mutation.h"
+#include "support/document_mutation.h"
 #include "document/document_reader.h"
-#include "document/document_samples.h"
+#include "support/document_samples.h"
 #include "performance/performance_plan.h"
 #include "performance/trigger_row_table.h"
 #include "performance_samples.h"

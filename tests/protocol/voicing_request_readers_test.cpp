@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "voicing/chord_tone_degree.h"
+#include "theory/chord_tone_degree.h"
 
 namespace quillex {
 namespace {

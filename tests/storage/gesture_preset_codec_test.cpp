@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "../document/refusal.h"
+#include "support/refusal.h"
 #include "preset_samples.h"
 
 namespace quillex {

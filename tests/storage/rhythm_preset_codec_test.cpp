@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "../document/refusal.h"
+#include "support/refusal.h"
 #include "document/document_schema.h"
 #include "preset_samples.h"
 #include "storage/preset_revision.h"
