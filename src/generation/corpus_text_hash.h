@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace quillex {
+#include "digest/fnv1a.h"
 
-std::uint64_t fnv1a64(std::string_view bytes);
+namespace quillex {
 
 // Transparent hash, so maps keyed by std::string accept std::string_view lookups.
 struct CorpusTextHash {

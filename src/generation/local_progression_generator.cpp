@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "digest/fnv1a.h"
 #include "generation/corpus_roman_token.h"
 #include "generation/style_catalogue.h"
 #include "generation/temperature_walk.h"

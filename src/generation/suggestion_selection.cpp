@@ -8,6 +8,7 @@
 #include <set>
 #include <tuple>
 
+#include "digest/fnv1a.h"
 #include "generation/suggestion_scoring.h"
 #include "platform/random_device.h"
 #include "theory/quality_family.h"
@@ -167,14 +168,7 @@ std::vector<ChordSuggestion> mergeVariantKeys(std::vector<ChordSuggestion> list)
     return keepUnmarked(list, dropped);
 }
 
-std::uint32_t hashShuffleSeed(std::string_view text) {
-    std::uint32_t hash = 0x811c9dc5u;
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619u;
-    }
-    return hash;
-}
+std::uint32_t hashShuffleSeed(std::string_view text) { return fnv1a32(kFnv1a32Basis, text); }
 
 std::uint32_t drawBelow(std::mt19937& generator, std::uint32_t range) {
     constexpr std::uint32_t kMax = 0xFFFFFFFFu;

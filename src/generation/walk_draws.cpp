@@ -32,12 +32,4 @@ double drawUnitInterval(std::mt19937& generator) {
     return static_cast<double>(bits) * 0x1p-53;
 }
 
-std::uint32_t fnv1a32(std::uint32_t hash, std::string_view bytes) {
-    for (const char c : bytes) {
-        hash ^= static_cast<std::uint8_t>(c);
-        hash *= kFnv1a32Prime;
-    }
-    return hash;
-}
-
 }  // namespace quillex

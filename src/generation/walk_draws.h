@@ -19,9 +19,4 @@ std::uint32_t drawUniformIndex(std::mt19937& generator, std::uint32_t n);
 // (b * 2^21 + (a >> 11)) * 2^-53.
 double drawUnitInterval(std::mt19937& generator);
 
-// 32-bit FNV-1a continued over `bytes` from `hash`.
-std::uint32_t fnv1a32(std::uint32_t hash, std::string_view bytes);
-inline constexpr std::uint32_t kFnv1a32Basis = 2166136261u;
-inline constexpr std::uint32_t kFnv1a32Prime = 16777619u;
-
 }  // namespace quillex

@@ -7,8 +7,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "digest/fnv1a.h"
 #include "protocol/trace_clock.h"
-#include "generation/corpus_text_hash.h"
 #include "performance/clip_label.h"
 #include "platform/thread_id.h"
 #include "protocol/diagnostic_trace.h"
