@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "performance/rhythm_pattern.h"
+#include "document/rhythm_event.h"
 
 namespace quillex {
 

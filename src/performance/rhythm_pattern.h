@@ -6,17 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "document/rhythm_event.h"
+
 namespace quillex {
-
-// One strike of one part of a voicing, in sixteenth-note steps.
-struct RhythmEvent {
-    std::int32_t offset = 0;
-    std::int32_t duration = 1;
-    std::string part;  // "bass", "middle" or "top"
-    std::int32_t velocity = 100;
-
-    friend bool operator==(const RhythmEvent&, const RhythmEvent&) = default;
-};
 
 struct RhythmPatternPreset {
     std::string id;
