@@ -25,8 +25,4 @@ std::shared_ptr<const UserSettingsSection> readUserSettingsSection(const nlohman
     return section;
 }
 
-bool hasSpellingPreference(const nlohmann::json& value) {
-    return value.is_object() && value.contains("spellingPreference");
-}
-
 }  // namespace quillex

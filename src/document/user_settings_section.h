@@ -21,7 +21,4 @@ struct UserSettingsSection {
 // "DocumentSession requires validated user settings".
 std::shared_ptr<const UserSettingsSection> readUserSettingsSection(const nlohmann::json& value);
 
-// True when the value is an object holding "spellingPreference", whatever its value.
-bool hasSpellingPreference(const nlohmann::json& value);
-
 }  // namespace quillex

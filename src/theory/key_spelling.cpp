@@ -5,7 +5,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "document/user_settings_section.h"
 #include "theory/pitch_class.h"
 
 namespace quillex {
@@ -61,6 +60,10 @@ std::string slashBassSpellingToken(std::string_view chordSymbol) {
 std::string spellPitchClassOnLetter(PitchClass pitchClass, std::string_view token) {
     if (!startsWithNoteLetter(token)) return {};
     return noteNameOnLetter(pitchClass, noteLetterIndex(static_cast<std::uint8_t>(token[0])));
+}
+
+bool hasSpellingPreference(const nlohmann::json& value) {
+    return value.is_object() && value.contains("spellingPreference");
 }
 
 bool readSpellingPreference(const nlohmann::json& request, SpellingPreference& preference, std::string& error) {

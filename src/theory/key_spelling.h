@@ -63,6 +63,9 @@ std::string slashBassSpellingToken(std::string_view chordSymbol);
 // ignored), with up to six "#" or "b"; empty when the token has no note letter.
 std::string spellPitchClassOnLetter(PitchClass pitchClass, std::string_view token);
 
+// True when the value is an object holding "spellingPreference", whatever its value.
+bool hasSpellingPreference(const nlohmann::json& value);
+
 // Request readers: true on success; on failure false with the error text.
 bool readSpellingPreference(const nlohmann::json& request, SpellingPreference& preference, std::string& error);
 bool readSimplifyAccidentals(const nlohmann::json& request, bool& simplifyAccidentals, std::string& error);

@@ -31,13 +31,5 @@ TEST(UserSettingsReading, NeedsTheThreeTypedSettings) {
     }
 }
 
-TEST(UserSettingsReading, SpellingPreferencePresence) {
-    EXPECT_TRUE(hasSpellingPreference(json{{"spellingPreference", nullptr}}));
-    EXPECT_TRUE(hasSpellingPreference(json{{"spellingPreference", 3}}));
-    EXPECT_FALSE(hasSpellingPreference(json{{"spelling", "flats"}}));
-    EXPECT_FALSE(hasSpellingPreference(json::array({"spellingPreference"})));
-    EXPECT_FALSE(hasSpellingPreference(json("spellingPreference")));
-}
-
 }  // namespace
 }  // namespace quillex

@@ -192,5 +192,13 @@ TEST(SpellingTokensFuzz, MutatedTextsGiveWellFormedTokens) {
     }
 }
 
+TEST(SpellingPreferenceReading, SpellingPreferencePresence) {
+    EXPECT_TRUE(hasSpellingPreference(nlohmann::json{{"spellingPreference", nullptr}}));
+    EXPECT_TRUE(hasSpellingPreference(nlohmann::json{{"spellingPreference", 3}}));
+    EXPECT_FALSE(hasSpellingPreference(nlohmann::json{{"spelling", "flats"}}));
+    EXPECT_FALSE(hasSpellingPreference(nlohmann::json::array({"spellingPreference"})));
+    EXPECT_FALSE(hasSpellingPreference(nlohmann::json("spellingPreference")));
+}
+
 }  // namespace
 }  // namespace quillex
