@@ -7,6 +7,7 @@
 
 #include "host/quillex_ext.h"
 #include "theory/catalogue_requests.h"
+#include "voicing/voicing_catalogue_requests.h"
 
 namespace {
 

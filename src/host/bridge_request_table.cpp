@@ -6,11 +6,13 @@
 
 #include "generation/local_progression_request.h"
 #include "generation/suggestions_request.h"
+#include "performance/rhythm_patterns_request.h"
 #include "theory/catalogue_requests.h"
 #include "voicing/chord_modifier_requests.h"
 #include "voicing/diatonic_chords_request.h"
 #include "voicing/generate_voicing_request.h"
 #include "voicing/progression_voicing_request.h"
+#include "voicing/voicing_catalogue_requests.h"
 
 namespace quillex {
 

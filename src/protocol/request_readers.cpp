@@ -5,6 +5,7 @@
 
 #include "protocol/json_number.h"
 #include "protocol/json_text.h"
+#include "protocol/voicing_request_readers.h"
 
 namespace quillex {
 
@@ -83,6 +84,12 @@ bool hasOldMinorScaleType(const json& request) { return request.is_object() && r
 json attachRequestId(json payload, const std::string& requestId) {
     if (!requestId.empty()) payload["request_id"] = requestId;
     return payload;
+}
+
+BridgeReply catalogueReply(const char* type, const char* key, json value, const json& request) {
+    json payload = json::object();
+    payload[key] = std::move(value);
+    return {type, attachRequestId(std::move(payload), readRequestId(request))};
 }
 
 }  // namespace quillex

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "protocol/bridge_reply.h"
+
 namespace quillex {
 
 // Every reader follows the JSON library's keyed lookup with a default: a
@@ -42,5 +44,9 @@ bool hasOldMinorScaleType(const nlohmann::json& request);
 
 // The payload with "request_id" set to `requestId` when that is not empty.
 nlohmann::json attachRequestId(nlohmann::json payload, const std::string& requestId);
+
+// The fixed-catalogue reply `type`: `value` under `key`, and the request's
+// "request_id" echoed when it is a non-empty text.
+BridgeReply catalogueReply(const char* type, const char* key, nlohmann::json value, const nlohmann::json& request);
 
 }  // namespace quillex

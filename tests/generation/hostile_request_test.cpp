@@ -12,14 +12,16 @@
 #include "generation/local_progression_request.h"
 #include "generation/recent_progression_history.h"
 #include "generation/suggestions_request.h"
+#include "performance/rhythm_patterns_request.h"
 #include "protocol/json_text.h"
 #include "theory/catalogue_requests.h"
 #include "theory/chord_list_transpose.h"
+#include "theory/parallel_mode_recalculation.h"
 #include "voicing/chord_modifier_requests.h"
 #include "voicing/diatonic_chords_request.h"
-#include "theory/parallel_mode_recalculation.h"
 #include "voicing/generate_voicing_request.h"
 #include "voicing/progression_voicing_request.h"
+#include "voicing/voicing_catalogue_requests.h"
 
 namespace quillex {
 namespace {

@@ -8,12 +8,13 @@
 #include <functional>
 #include <map>
 
-#include "session/document_command.h"
 #include "generation/local_progression_request.h"
 #include "generation/suggestions_request.h"
 #include "host/bridge_request_table.h"
 #include "host/page_message.h"
 #include "host_harness.h"
+#include "performance/rhythm_patterns_request.h"
+#include "session/document_command.h"
 #include "session/render_performance_request.h"
 #include "storage/user_settings_contract.h"
 #include "theory/catalogue_requests.h"
@@ -21,6 +22,7 @@
 #include "voicing/diatonic_chords_request.h"
 #include "voicing/generate_voicing_request.h"
 #include "voicing/progression_voicing_request.h"
+#include "voicing/voicing_catalogue_requests.h"
 
 namespace quillex {
 namespace {
