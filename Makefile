@@ -1,4 +1,4 @@
-# Front door: `make test` builds and runs every test twice (optimised, then
+# Front door: `make test` checks the layers, then builds and runs every test twice (optimised, then
 # under AddressSanitizer + UndefinedBehaviorSanitizer); `make bench` runs the benchmarks;
 # `make run` serves the module in the stand-in host (SESSION=FILE, or - to type by hand).
 JOBS ?= $(shell nproc)
@@ -9,12 +9,16 @@ TSAN_BUILD ?= build-tsan
 WIN_BUILD ?= build-windows
 MINGW_CXX ?= x86_64-w64-mingw32-g++-posix
 
-.PHONY: deps test test-release test-sanitize test-tsan test-windows bench run format clean
+.PHONY: deps check-layers test test-release test-sanitize test-tsan test-windows bench run format clean
 
 deps:
 	@./tools/install-deps.sh
 
-test: deps test-release test-sanitize
+# Folders of src/ include only their own layer and those below (README, Layout).
+check-layers:
+	@./tools/check-layers.sh
+
+test: deps check-layers test-release test-sanitize
 
 test-release:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLEX_BENCH=OFF
