@@ -27,6 +27,25 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     return q;
 }
 
+// Loosening a limit only adds voicings, so the values of [lo, hi] that fit form
+// one run reaching the loose end. Binary search finds the run's tight end: the
+// highest value that fits when `tightIsHigh`, else the lowest; none when none fits.
+template <typename Fits>
+std::optional<std::int64_t> tightestFit(std::int64_t lo, std::int64_t hi, bool tightIsHigh, Fits fits) {
+    std::optional<std::int64_t> tightest;
+    while (lo <= hi) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        const bool fit = fits(mid);
+        if (fit) tightest = mid;
+        if (fit == tightIsHigh) {
+            lo = mid + 1;
+        } else {
+            hi = mid - 1;
+        }
+    }
+    return tightest;
+}
+
 using VoicingSet = std::unordered_set<CandidateVoicing, MidiListHash>;
 
 // A set of notes as bits above an origin note; identifies a sorted voicing.
@@ -381,38 +400,23 @@ CandidateResult generateCandidateVoicings(const Chord& chord, const VoicerOption
     SharedCandidateList list = attempt(bottom, top);
     if (!list->empty()) return {list, anyHit};
 
+    // The window widens as little as it must: lower the bottom first, then raise the top.
+    SharedCandidateList best;
+    auto keeps = [&best](SharedCandidateList found) {
+        if (found->empty()) return false;
+        best = std::move(found);
+        return true;
+    };
     if (bottom > lowest) {
-        SharedCandidateList best;
-        std::int64_t lo = lowest;
-        std::int64_t hi = bottom;
-        while (lo <= hi) {
-            const std::int64_t mid = lo + (hi - lo) / 2;
-            SharedCandidateList found = attempt(mid, top);
-            if (!found->empty()) {
-                best = std::move(found);
-                lo = mid + 1;
-            } else {
-                hi = mid - 1;
-            }
+        if (tightestFit(lowest, bottom, true, [&](std::int64_t b) { return keeps(attempt(b, top)); })) {
+            return {best, anyHit};
         }
-        if (best) return {best, anyHit};
         bottom = lowest;
     }
     if (top < highestTop) {
-        SharedCandidateList best;
-        std::int64_t lo = top;
-        std::int64_t hi = highestTop;
-        while (lo <= hi) {
-            const std::int64_t mid = lo + floorDiv(hi - lo, 2);
-            SharedCandidateList found = attempt(bottom, mid);
-            if (!found->empty()) {
-                best = std::move(found);
-                hi = mid - 1;
-            } else {
-                lo = mid + 1;
-            }
+        if (tightestFit(top, highestTop, false, [&](std::int64_t t) { return keeps(attempt(bottom, t)); })) {
+            return {best, anyHit};
         }
-        if (best) return {best, anyHit};
     }
     return {std::make_shared<const CandidateList>(), anyHit};
 }
@@ -422,7 +426,7 @@ RelaxedCandidates relaxedCandidateVoicings(const Chord& chord, const VoicerOptio
     RelaxedCandidates out{{std::make_shared<const CandidateList>(), false}, options};
     VoicerOptions& relaxed = out.options;
     // Loosening a limit only adds voicings, so the tightest span limit that
-    // fits is found by binary search, as the register widening finds its own.
+    // fits is found by the same search as the register widening's.
     auto fits = [&] {
         CandidateResult found = generateCandidateVoicings(chord, relaxed, cache, std::nullopt);
         out.result.cacheHit = out.result.cacheHit || found.cacheHit;
@@ -437,40 +441,24 @@ RelaxedCandidates relaxedCandidateVoicings(const Chord& chord, const VoicerOptio
         return out;
     }
 
-    std::int64_t lo = 0;
-    std::int64_t hi = static_cast<std::int64_t>(options.minSpan) - 1;
-    std::optional<std::int32_t> minSpan;
-    while (lo <= hi) {
-        const std::int64_t mid = lo + (hi - lo) / 2;
-        relaxed.minSpan = static_cast<std::int32_t>(mid);
-        if (fits()) {
-            minSpan = relaxed.minSpan;
-            lo = mid + 1;
-        } else {
-            hi = mid - 1;
-        }
-    }
+    const std::optional<std::int64_t> minSpan =
+        tightestFit(0, std::int64_t{options.minSpan} - 1, true, [&](std::int64_t span) {
+            relaxed.minSpan = static_cast<std::int32_t>(span);
+            return fits();
+        });
     if (minSpan) {
-        relaxed.minSpan = *minSpan;
+        relaxed.minSpan = static_cast<std::int32_t>(*minSpan);
         return out;
     }
 
     // Nothing fits even without a span minimum: every voicing is too wide.
     relaxed.minSpan = options.minSpan;
-    lo = static_cast<std::int64_t>(options.maxSpan) + 1;
-    hi = std::max<std::int64_t>(options.maxSpan, 127);
-    std::optional<std::int32_t> maxSpan;
-    while (lo <= hi) {
-        const std::int64_t mid = lo + (hi - lo) / 2;
-        relaxed.maxSpan = static_cast<std::int32_t>(mid);
-        if (fits()) {
-            maxSpan = relaxed.maxSpan;
-            hi = mid - 1;
-        } else {
-            lo = mid + 1;
-        }
-    }
-    relaxed.maxSpan = maxSpan.value_or(options.maxSpan);
+    const std::optional<std::int64_t> maxSpan = tightestFit(
+        std::int64_t{options.maxSpan} + 1, std::max<std::int64_t>(options.maxSpan, 127), false, [&](std::int64_t span) {
+            relaxed.maxSpan = static_cast<std::int32_t>(span);
+            return fits();
+        });
+    relaxed.maxSpan = maxSpan ? static_cast<std::int32_t>(*maxSpan) : options.maxSpan;
     return out;
 }
 
