@@ -44,8 +44,9 @@ test-tsan: deps
 # installed when missing (as root); where they cannot be, a developer's run is
 # skipped with one line, while under CI (the CI variable set) it fails with that
 # line, so a green CI always means the DLL was built and its tests ran. The prefix
-# is made and one server started before the tests run in parallel: wine processes
-# that start a new prefix's server together can fail.
+# is made and one server started before the tests run in parallel (wine processes
+# that start a new prefix's server together can fail); a server left by an earlier
+# run is stopped first, and this run's is stopped at the end, with its services.
 test-windows: deps
 	@if ! command -v $(MINGW_CXX) >/dev/null 2>&1 || ! command -v wine >/dev/null 2>&1; then \
 	  if [ -n "$${CI:-}" ]; then ./tools/install-deps.sh windows || true; \
@@ -67,9 +68,12 @@ test-windows: deps
 	cmake --build $(WIN_BUILD) -j $(JOBS); \
 	mkdir -p $(abspath $(WIN_BUILD))/wineprefix; \
 	export WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix WINEDEBUG=-all; \
+	wineserver -k >/dev/null 2>&1 || true; \
 	wineserver -p 30; \
 	wine wineboot --init >/dev/null 2>&1; \
-	ctest --test-dir $(WIN_BUILD) --output-on-failure --timeout 600 -j $(JOBS)
+	status=0; ctest --test-dir $(WIN_BUILD) --output-on-failure --timeout 600 -j $(JOBS) || status=$$?; \
+	wineserver -k >/dev/null 2>&1 || true; \
+	exit $$status
 
 SESSION ?= examples/basic.session
 
