@@ -87,12 +87,20 @@ bool carryBegunStrikes(TriggerPlaybackState& state, double fromBeat) {
 struct HorizonWriter {
     MidiTransportEvent* events;
     std::size_t capacity;
+    double low;  // the window, widened by the beat epsilon
+    double high;
     std::size_t count = 0;
 
     bool append(const MidiTransportEvent& event) {
         if (count >= capacity) return false;
         events[count++] = event;
         return true;
+    }
+
+    // The note's on and off, each when it falls in the window; false when full.
+    bool appendNote(double on, double off, std::uint64_t key, std::uint8_t pitch, std::uint8_t velocity) {
+        if (low <= on && on < high && !append({on, key, pitch, velocity, 1, 0})) return false;
+        return !(low <= off && off < high) || append({off, key, pitch, 0, 0, 0});
     }
 };
 
@@ -234,9 +242,7 @@ bool renderTriggerHorizon(TriggerPlaybackState& state, double fromBeat, double t
         return false;
     }
 
-    HorizonWriter writer{events, capacity};
-    const double low = fromBeat - kEpsilon;
-    const double high = throughBeat - kEpsilon;
+    HorizonWriter writer{events, capacity, fromBeat - kEpsilon, throughBeat - kEpsilon};
     const double struckFrom = state.preparedFrom - kEpsilon;
     for (double c = firstCycle; c <= lastCycle; c += 1.0) {
         const double base = c * loop;
@@ -246,23 +252,12 @@ bool renderTriggerHorizon(TriggerPlaybackState& state, double fromBeat, double t
             const ExpandedNote& note = state.preparedNotes[n];
             if (!wholeCycle && base + note.hitStart < struckFrom) continue;  // struck on an earlier page
             const std::uint64_t key = triggerVoiceKey(note.hitOrdinal, note.noteIndex, state.keyBase, cycle);
-            const double on = base + note.onset;
-            const double off = base + note.end;
-            if (low <= on && on < high && !writer.append({on, key, note.pitch, note.velocity, 1, 0})) {
-                return false;
-            }
-            if (low <= off && off < high && !writer.append({off, key, note.pitch, 0, 0, 0})) return false;
+            if (!writer.appendNote(base + note.onset, base + note.end, key, note.pitch, note.velocity)) return false;
         }
     }
     for (std::uint64_t n = 0; n < state.carriedCount; ++n) {
         const CarriedNote& note = state.carriedNotes[n];
-        if (low <= note.onset && note.onset < high &&
-            !writer.append({note.onset, note.voiceKey, note.pitch, note.velocity, 1, 0})) {
-            return false;
-        }
-        if (low <= note.end && note.end < high && !writer.append({note.end, note.voiceKey, note.pitch, 0, 0, 0})) {
-            return false;
-        }
+        if (!writer.appendNote(note.onset, note.end, note.voiceKey, note.pitch, note.velocity)) return false;
     }
     sortMidiTransportEvents(events, events + writer.count);
     count = state.table->legato ? tieLegatoNotes(events, writer.count) : writer.count;
