@@ -16,17 +16,37 @@ namespace {
 // The same six ASCII white-space bytes as chord parsing.
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
+// Marks each "(" that a later ")" closes. Brackets nest: a ")" closes the
+// nearest "(" before it that is still open. Counted from the right, a "(" is
+// closed exactly when some ")" after it is still waiting for its opener.
+std::vector<bool> closedOpenings(std::string_view text) {
+    std::vector<bool> closed(text.size(), false);
+    std::size_t waiting = 0;
+    for (std::size_t at = text.size(); at-- > 0;) {
+        if (text[at] == ')') {
+            ++waiting;
+        } else if (text[at] == '(' && waiting > 0) {
+            closed[at] = true;
+            --waiting;
+        }
+    }
+    return closed;
+}
+
 // Calls visit(word) for each word of the text. A word ends at ASCII white space,
-// and also at "|" and "," when `barsSeparate`, but never inside an open
-// parenthesis: "G7(b9, b13)" is one word (chord parsing drops parentheses, so
-// its halves would read as two wrong chords). Blank runs inside parentheses
-// become one blank; an unclosed parenthesis runs to the end of the text.
+// and also at "|" and "," when `barsSeparate`, but never between a "(" and its
+// own ")": "G7(b9, b13)" is one word (chord parsing drops brackets, so its
+// halves would read as two wrong chords). Blank runs inside brackets become one
+// blank. A "(" that nothing closes groups nothing, so "Dm(add9 G" is two words,
+// as the session writes a slot typed "Dm(add9" beside "G".
 template <typename Visit>
 void forEachWord(std::string_view text, bool barsSeparate, Visit visit) {
+    const std::vector<bool> closed = closedOpenings(text);
     std::string word;
     std::size_t depth = 0;
     bool blankPending = false;
-    for (const char c : text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
         if (depth == 0 && (isBlank(c) || (barsSeparate && (c == '|' || c == ',')))) {
             if (!word.empty()) visit(std::string_view(word));
             word.clear();
@@ -38,7 +58,7 @@ void forEachWord(std::string_view text, bool barsSeparate, Visit visit) {
         }
         if (blankPending) word.push_back(' ');
         blankPending = false;
-        if (c == '(') {
+        if (c == '(' && closed[at]) {
             ++depth;
         } else if (c == ')' && depth > 0) {
             --depth;

@@ -13,13 +13,13 @@
 namespace quillex {
 
 // The words of the text, separated by white space, "|" and ",", joined by
-// single spaces. Inside parentheses nothing separates: "Ab7(b9,b13)" stays
-// one word, its blank runs become single blanks, and an unclosed parenthesis
-// runs to the end of the text.
+// single spaces. Between a "(" and its own ")" nothing separates:
+// "Ab7(b9,b13)" stays one word and its blank runs become single blanks.
+// Brackets nest; a "(" that no ")" closes groups nothing.
 std::string normalizeProgressionText(std::string_view text);
 
-// The white-space-separated words of the text, in order; parentheses group
-// as in normalizeProgressionText.
+// The white-space-separated words of the text, in order; brackets group as
+// in normalizeProgressionText.
 std::vector<std::string> splitProgressionTokens(std::string_view text);
 
 // The key a document section names: root pitch class (none when the root

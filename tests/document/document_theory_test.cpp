@@ -73,24 +73,45 @@ std::vector<std::string> ungroupedWords(const std::string& text) {
     return words;
 }
 
+// For each byte, whether it lies between a "(" and the ")" that closes it, found
+// the usual way, left to right with a stack of the brackets still open.
+std::vector<bool> insideClosedBrackets(const std::string& text) {
+    std::vector<bool> inside(text.size(), false);
+    std::vector<std::size_t> open;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '(') open.push_back(at);
+        if (text[at] == ')' && !open.empty()) {
+            std::fill(inside.begin() + static_cast<std::ptrdiff_t>(open.back()),
+                      inside.begin() + static_cast<std::ptrdiff_t>(at) + 1, true);
+            open.pop_back();
+        }
+    }
+    return inside;
+}
+
+// Some "(" has a ")" after it, so at least one bracket pair closes.
+bool holdsAClosedBracket(const std::string& text) {
+    const std::size_t open = text.find('(');
+    return open != std::string::npos && text.find(')', open) != std::string::npos;
+}
+
 TEST(ProgressionTextFuzz, NormalisedTextIsCanonical) {
     const std::string plain = "CGAm7b#|, \t\n\v\f\r/\xC2\xA0x";
-    const std::string bracketed = plain + "(())";
+    const std::vector<std::string> alphabets = {plain, plain + "(())", plain + "((((", plain + "((()"};
     std::mt19937 rng(42);
-    for (int round = 0; round < 20000; ++round) {
-        const std::string& alphabet = round % 2 == 0 ? plain : bracketed;
+    int ungroupedTexts = 0;
+    for (int round = 0; round < 24000; ++round) {
+        const std::string& alphabet = alphabets[static_cast<std::size_t>(round) % alphabets.size()];
         std::string text(rng() % 24, ' ');
         for (char& c : text) c = (rng() % 8 == 0) ? static_cast<char>(rng() % 256) : alphabet[rng() % alphabet.size()];
         const std::string normalised = normalizeProgressionText(text);
         ASSERT_EQ(normalizeProgressionText(normalised), normalised);
         EXPECT_EQ(normalised.find_first_of("\t\n\v\f\r"), std::string::npos);
-        // "|" and "," are kept only inside an open parenthesis.
-        std::size_t depth = 0;
-        for (const char c : normalised) {
-            if (c == '(') ++depth;
-            if (c == ')' && depth > 0) --depth;
-            if (c == '|' || c == ',') {
-                EXPECT_GT(depth, 0u) << text;
+        // "|" and "," are kept only between a "(" and its own ")".
+        const std::vector<bool> inside = insideClosedBrackets(normalised);
+        for (std::size_t at = 0; at < normalised.size(); ++at) {
+            if (normalised[at] == '|' || normalised[at] == ',') {
+                EXPECT_TRUE(inside[at]) << text;
             }
         }
         EXPECT_EQ(normalised.find("  "), std::string::npos);
@@ -105,11 +126,85 @@ TEST(ProgressionTextFuzz, NormalisedTextIsCanonical) {
             joined += (joined.empty() ? "" : " ") + token;
         }
         EXPECT_EQ(joined, normalised);
-        // Without an opening parenthesis the words are exactly the ungrouped ones.
-        if (text.find('(') == std::string::npos) {
+        // A blank between tokens is never inside a closed pair: no group spans two tokens.
+        for (std::size_t at = 0, token = 0; token + 1 < tokens.size(); ++token) {
+            at += tokens[token].size();
+            EXPECT_FALSE(inside[at]) << text;
+            ++at;
+        }
+        // Without a bracket pair that closes, the words are exactly the ungrouped ones.
+        if (!holdsAClosedBracket(text)) {
+            ++ungroupedTexts;
             EXPECT_EQ(tokens, ungroupedWords(text)) << text;
         }
     }
+    EXPECT_GT(ungroupedTexts, 12000);  // the unbalanced alphabets are really exercised
+}
+
+TEST(ProgressionText, ABracketGroupsOnlyUpToItsOwnClosingBracket) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"C Dm(add9 G F", {"C", "Dm(add9", "G", "F"}},
+        {"G7(b9, C(add9 | Am7(b5 F", {"G7(b9", "C(add9", "Am7(b5", "F"}},
+        {"C(add9 G(7) F", {"C(add9", "G(7)", "F"}},  // the ")" closes the nearer "("
+        {"C(add9 G(b9, b13) F", {"C(add9", "G(b9, b13)", "F"}},
+        {"Ab7(b9,b13) Db", {"Ab7(b9,b13)", "Db"}},
+        {"Ab7(b9,\t b13) | Db", {"Ab7(b9, b13)", "Db"}},
+        {"C((b9) b13)|F", {"C((b9) b13)", "F"}},
+        {"C) (G", {"C)", "(G"}},  // a ")" before any "(" closes nothing
+        {"C(9 | ( | F", {"C(9", "(", "F"}},
+    };
+    for (const auto& [text, words] : cases) {
+        EXPECT_EQ(splitProgressionTokens(normalizeProgressionText(text)), words) << text;
+    }
+}
+
+// Symbols the chord parser reads, some with brackets that never close, closed
+// or nested brackets, joined by any separators: the text reads back as the same
+// list. No symbol holds a ")" that its own "(" does not open, so no bracket of one
+// symbol can close in another.
+TEST(ProgressionText, AcceptedSymbolsReadBackThroughAnySeparators) {
+    const std::vector<std::string> roots = {"C", "F#", "Bb", "Eb", "G", "A"};
+    const std::vector<std::string> qualities = {"",     "m",    "7",    "maj7", "m7b5", "add9",
+                                                "madd9", "7b9", "7b9b13", "13#11", "sus4", "6/9"};
+    const std::vector<std::string> separators = {" ", ",", "|", " | ", ", ", "\t", "  ,|  "};
+    std::mt19937 rng(9);
+    const auto pick = [&rng](const auto& list) { return list[rng() % list.size()]; };
+    // The quality with brackets put in at random places, in one of five shapes.
+    const auto bracketed = [&rng](std::string quality) {
+        const auto after = [&rng, &quality](std::size_t from) { return from + rng() % (quality.size() + 1 - from); };
+        switch (rng() % 5) {
+            case 0:
+                return quality;
+            case 1:  // unclosed
+                return quality.insert(after(0), "(");
+            case 2:  // closed
+                return quality.insert(after(0), "(") + ")";
+            case 3: {  // nested, the outer one unclosed
+                const std::size_t first = after(0);
+                quality.insert(first, "(");
+                return quality.insert(after(first + 1), "(") + ")";
+            }
+            default:  // nested and closed
+                return "(" + quality.insert(after(0), "(") + "))";
+        }
+    };
+    int lists = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::string> symbols;
+        const std::size_t count = 1 + rng() % 8;
+        while (symbols.size() < count) {
+            std::string symbol = pick(roots) + bracketed(pick(qualities));
+            if (rng() % 4 == 0) symbol += "/" + pick(roots);
+            if (!parseChordSymbol(symbol)) continue;  // "G()" has no quality text left
+            symbols.push_back(symbol);
+        }
+        std::string text = rng() % 2 ? pick(separators) : "";
+        for (std::size_t i = 0; i < symbols.size(); ++i) text += (i ? pick(separators) : "") + symbols[i];
+        text += rng() % 2 ? pick(separators) : "";
+        ASSERT_EQ(splitProgressionTokens(normalizeProgressionText(text)), symbols) << text;
+        ++lists;
+    }
+    EXPECT_EQ(lists, 3000);
 }
 
 // ---- Automatic key

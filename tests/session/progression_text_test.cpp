@@ -1,4 +1,6 @@
 // Progression text replacement: token kinds, slot matching by position and by text, invalid tokens, overrides.
+#include <algorithm>
+#include <map>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -66,7 +68,9 @@ TEST_F(ProgressionTextTest, ABracketedTokenIsOneChordSymbol) {
     const std::vector<Case> cases = {
         {"G7(b9,b13) C", "G7(b9,b13) C", {}, {"G7(b9,b13)"}},
         {"Ab7(b9,\t b13) | Db", "Ab7(b9, b13) Db", {}, {"Ab7(b9, b13)"}},
-        {"C | Dm(add9, G", "C Dm(add9, G", {}, {"Dm(add9, G"}},  // unclosed: runs to the end
+        {"C | Dm(add9, G", "C Dm(add9 G", {"C", "Dm(add9", "G"}, {}},  // unclosed: groups nothing
+        {"C Dm(add9 G F", "C Dm(add9 G F", {"C", "Dm(add9", "G", "F"}, {}},
+        {"C(add9 G(7) F", "C(add9 G(7) F", {"C(add9", "G(7)", "F"}, {}},  // ")" closes the nearer "("
         {"C7(b9),F(add9)|r", "C7(b9) F(add9) r", {"C7(b9)", "F(add9)", "r"}, {}},
     };
     for (const Case& c : cases) {
@@ -203,6 +207,64 @@ TEST_F(ProgressionTextTest, AutoKeyAndTheLog) {
     command = replaceText("C");
     command["rhythm"] = json::object();
     expectRefused(command, "invalid_document_command", "replace_progression_text fields are invalid");
+}
+
+// Whatever slot edits the session accepts, the progression text it writes, and
+// each entry it adds to the log, reads back as the same slots: typed back in, the
+// text keeps every slot and raises no parse error.
+TEST_F(ProgressionTextTest, TheSessionsOwnTextReadsBack) {
+    static const std::vector<std::string> symbols = {
+        "Dm(add9", "C(add9", "G7(b9", "Am7(b5", "G(7)", "C(add9(b5)", "Bb7(b9b13)", "F", "Eb(maj7",
+        "A((m7)",  "D7(b9)", "E(7(b9", "Gm",     "C/E",  "F(add9/A", "Dm(add9,", "Xq("};
+    std::mt19937 rng(34);
+    const auto any = [&rng](const auto& list) { return list[rng() % list.size()]; };
+    std::map<std::string, std::vector<std::string>> written;  // each text the session wrote, as slots
+    int accepted = 0;
+    for (int round = 0; round < 20; ++round) {
+        restoreChords({"C", "F(add9", "r", "G"});
+        for (int step = 0; step < 25; ++step) {
+            const std::vector<std::string> ids = this->ids();
+            const std::string id = ids.empty() ? "none" : any(ids);
+            json edit;
+            switch (rng() % 5) {
+                case 0:
+                case 1:
+                    edit = {{"type", "chord"}, {"slotId", id}, {"symbol", any(symbols)}};
+                    break;
+                case 2: {
+                    const std::string text = rng() % 4 == 0 ? "r" : any(symbols);
+                    edit = {{"type", "insert"},
+                            {"index", rng() % (ids.size() + 1)},
+                            {"slot", testing::progressionSlotJson("", text)}};
+                    edit["slot"].erase("id");
+                    break;
+                }
+                case 3:
+                    edit = {{"type", "remove"}, {"slotIds", {id}}};
+                    break;
+                default: {
+                    std::vector<std::string> order = ids;
+                    std::shuffle(order.begin(), order.end(), rng);
+                    edit = {{"type", "reorder"}, {"slotIds", order}};
+                }
+            }
+            if (run(slotEdits({edit})).type != "document_revision") continue;
+            ++accepted;
+            const std::vector<std::string> before = texts();
+            const std::vector<std::string> idsBefore = this->ids();
+            const std::string input = document().progression->input;
+            written[input] = before;
+            expectApplied(replaceText(input));
+            EXPECT_FALSE(document().progression->parseError.has_value()) << input;
+            EXPECT_EQ(texts(), before) << input;
+            EXPECT_EQ(this->ids(), idsBefore) << input;
+            for (const std::string& entry : *document().progressionLog) {
+                ASSERT_TRUE(written.contains(entry)) << entry;
+                EXPECT_EQ(splitProgressionTokens(normalizeProgressionText(entry)), written[entry]) << entry;
+            }
+        }
+    }
+    EXPECT_GT(accepted, 200);
 }
 
 }  // namespace
