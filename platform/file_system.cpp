@@ -1,6 +1,7 @@
 // POSIX file layer: stat, mkdir, bounded read, fsync'd temporary write, rename plus folder sync, flock.
 #ifndef _WIN32
 #include "platform/file_system.h"
+#include "platform/utf8_sequence.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

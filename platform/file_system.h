@@ -71,10 +71,6 @@ std::string joinPath(std::string_view folder, std::string_view name);
 // The text before the last '/' or '\' of path; empty when there is none.
 std::string parentDirectory(std::string_view path);
 
-// True when the text is well-formed UTF-8 (no overlong forms, surrogates or
-// code points above U+10FFFF).
-bool isValidUtf8(std::string_view text);
-
 // Whether path names a regular file: a folder, FIFO or device counts as
 // absent, and so does a missing entry; any other failure of the check is
 // reported, since treating an unreadable entry as absent could overwrite it.

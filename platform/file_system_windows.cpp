@@ -8,6 +8,7 @@
 
 #include "platform/file_primitives.h"
 #include "platform/file_system.h"
+#include "platform/utf8_sequence.h"
 #include "platform/windows_text.h"
 
 namespace quillex::platform {

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "host/utf8_repair.h"
+#include "platform/utf8_sequence.h"
 
 namespace quillex {
 
@@ -57,7 +57,7 @@ void appendEscapedUnit(std::string& out, std::uint32_t unit) {
 
 // The library's escaping with every character beyond ASCII as \u escapes; a
 // byte that starts no well-formed UTF-8 sequence is written as U+FFFD, one per
-// byte, exactly as repairUtf8 would have replaced it.
+// byte.
 void appendWireString(std::string& out, std::string_view text) {
     out += '"';
     std::size_t i = 0;
@@ -109,7 +109,7 @@ void appendWireString(std::string& out, std::string_view text) {
             ++i;
             continue;
         }
-        const std::size_t length = wellFormedUtf8Length(text, i);
+        const std::size_t length = platform::wellFormedUtf8Length(text, i);
         if (length == 0) {
             appendEscapedUnit(out, kReplacementCharacter);
             ++i;

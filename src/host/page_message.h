@@ -28,8 +28,7 @@ nlohmann::json buildPageMessage(std::string_view type, nlohmann::json payload);
 // Compact text, members in key order, every non-ASCII character escaped. Every
 // reply leaves through here, so this is where text that is not UTF-8 (a parser
 // message quoting a partial character, say) is repaired: each byte outside a
-// well-formed sequence becomes U+FFFD, as repairUtf8 does. Never throws for
-// its bytes.
+// well-formed sequence becomes U+FFFD. Never throws for its bytes.
 std::string writeWireText(const nlohmann::json& value);
 
 // The frame texts of one long message: piece i covers [i x piece, (i+1) x piece).

@@ -39,18 +39,6 @@ bool addressedToBridge(const json& target) { return stringMemberOrEmpty(target, 
 
 json parseRequestText(std::string_view text) { return parseJsonText(text); }
 
-// The settings file is there but is not JSON: a write that failed on it failed
-// loading what is stored, not on the new value.
-bool storedSettingsUnreadable(const UserSettingsPaths& paths) {
-    try {
-        if (!userSettingsFileExists(paths.current)) return false;
-        static_cast<void>(parseJsonText(readUserSettingsFile(paths.current)));
-        return false;
-    } catch (const std::exception&) {
-        return true;
-    }
-}
-
 }  // namespace
 
 const std::array<const char*, 31>& quillex_ext::message_names() {
@@ -300,7 +288,7 @@ void quillex_ext::handleSetUserSetting(const json& payload) {
     const auto value = payload.find("value");
     if (key.empty() || value == payload.end()) throw std::runtime_error("set_user_setting requires key and value");
     const UserSettingsResult result = writeUserSettings(settingsPaths, key, value->dump());
-    if (!result.ok && storedSettingsUnreadable(settingsPaths)) {
+    if (!result.ok && result.storedUnreadable) {
         sendToPage("user_setting_saved", json{{"success", false},
                                               {"transactionId", transactionId},
                                               {"code", "user_settings_load_error"},

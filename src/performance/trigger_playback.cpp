@@ -158,11 +158,7 @@ std::uint8_t startTriggerPlayback(TriggerPlaybackState& state, const TriggerRowT
                                   std::int32_t velocity, std::uint64_t keyBase, MidiTransportEvent* events,
                                   std::size_t capacity, std::size_t& count) noexcept {
     count = 0;
-    state.table = nullptr;
-    state.row = nullptr;
-    state.loopLength = 0.0;
-    state.preparedFrom = 0.0;
-    state.carriedCount = 0;
+    clearPlayback(state);
     if (!table.valid) return kTriggerDisabled;
     if (rowIndex >= kTriggerTableRows || velocity < 1 || velocity > 127) return kTriggerInvalid;
     if (!std::isfinite(table.totalLength) || table.totalLength <= kEpsilon) return kTriggerInvalid;

@@ -220,10 +220,18 @@ UserSettingsResult loadUserSettings(const UserSettingsPaths& paths, std::string_
 }
 
 UserSettingsResult writeUserSettings(const UserSettingsPaths& paths, std::string_view key, std::string_view valueText) {
+    // Set while the stored file is being checked, read and parsed, under the lock.
+    bool readingStored = false;
     try {
         const platform::FileLock lock = acquireUserSettingsLock(paths.current + ".lock");
-        if (!userSettingsFileExists(paths.current)) fail("User settings must be loaded before writing");
-        json stored = validateUserSettings(parseJsonText(readUserSettingsFile(paths.current)), false);
+        readingStored = true;
+        if (!userSettingsFileExists(paths.current)) {
+            readingStored = false;
+            fail("User settings must be loaded before writing");
+        }
+        const json storedText = parseJsonText(readUserSettingsFile(paths.current));
+        readingStored = false;
+        json stored = validateUserSettings(storedText, false);
         const json value = parseJsonText(valueText);
         validateUserSettingValue(key, value);
         stored[std::string(key)] = value;
@@ -231,7 +239,9 @@ UserSettingsResult writeUserSettings(const UserSettingsPaths& paths, std::string
         writeUserSettingsAtomically(paths.current, next);
         return succeeded(next, false);
     } catch (const std::exception& e) {
-        return failed(e.what(), kWriteErrorCode);
+        UserSettingsResult result = failed(e.what(), kWriteErrorCode);
+        result.storedUnreadable = readingStored;
+        return result;
     }
 }
 

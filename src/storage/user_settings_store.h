@@ -28,6 +28,9 @@ struct UserSettingsResult {
     std::string message;       // empty on success
     std::string code;          // "user_settings_load_error" or "user_settings_error" on failure
     bool rewritten = false;    // a load migrated, repaired or completed the file and wrote it
+    // A write failed on the stored file itself (it could not be checked, read or
+    // parsed), not on the new value.
+    bool storedUnreadable = false;
 
     friend bool operator==(const UserSettingsResult&, const UserSettingsResult&) = default;
 };

@@ -188,7 +188,9 @@ TEST(ProgressionText, AcceptedSymbolsReadBackThroughAnySeparators) {
                 return "(" + quality.insert(after(0), "(") + "))";
         }
     };
-    int lists = 0;
+    // Lists where a ")" follows a symbol left with an unclosed "(": the case a
+    // bracket closing anywhere later would misread.
+    int closerAfterUnclosed = 0;
     for (int round = 0; round < 3000; ++round) {
         std::vector<std::string> symbols;
         const std::size_t count = 1 + rng() % 8;
@@ -202,9 +204,15 @@ TEST(ProgressionText, AcceptedSymbolsReadBackThroughAnySeparators) {
         for (std::size_t i = 0; i < symbols.size(); ++i) text += (i ? pick(separators) : "") + symbols[i];
         text += rng() % 2 ? pick(separators) : "";
         ASSERT_EQ(splitProgressionTokens(normalizeProgressionText(text)), symbols) << text;
-        ++lists;
+        const auto unclosed = std::find_if(symbols.begin(), symbols.end(), [](const std::string& symbol) {
+            return std::count(symbol.begin(), symbol.end(), '(') > std::count(symbol.begin(), symbol.end(), ')');
+        });
+        if (unclosed != symbols.end() &&
+            std::any_of(unclosed + 1, symbols.end(), [](const std::string& s) { return s.find(')') != s.npos; })) {
+            ++closerAfterUnclosed;
+        }
     }
-    EXPECT_EQ(lists, 3000);
+    EXPECT_GT(closerAfterUnclosed, 300);
 }
 
 // ---- Automatic key

@@ -5,7 +5,6 @@
 
 #include "host/midi_input_config.h"
 #include "host/persistence_transaction_guard.h"
-#include "host/utf8_repair.h"
 
 namespace quillex {
 namespace {
@@ -44,24 +43,6 @@ TEST(MidiInputConfig, OctaveTextsGiveBaseNotes) {
     EXPECT_EQ(buildMidiInputConfig(settings),
               (json{{"previewBaseNote", 0}, {"keyswitchBaseNote", 120}, {"mappings", {{"a", 1}}}}));
     EXPECT_THROW(buildMidiInputConfig(json::object()), json::out_of_range);
-}
-
-TEST(Utf8Repair, BadBytesBecomeReplacementCharacters) {
-    const std::string r = "\xEF\xBF\xBD";
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"plain", "plain"},
-        {"\xC3\xA9\xF0\x9F\x98\x80", "\xC3\xA9\xF0\x9F\x98\x80"},
-        {"\xFF", r},
-        {"a\xC3", "a" + r},                   // cut short
-        {"\xC0\xAF", r + r},                  // overlong
-        {"\xED\xA0\x80", r + r + r},          // surrogate
-        {"\xF4\x90\x80\x80", r + r + r + r},  // above U+10FFFF
-        {"\xE2\x82", r + r},
-    };
-    for (const auto& [in, out] : cases) {
-        EXPECT_EQ(repairUtf8(in), out);
-        EXPECT_NO_THROW(json(repairUtf8(in)).dump());
-    }
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <functional>
 #include <random>
 
-#include "host/utf8_repair.h"
 #include "host_harness.h"
 
 namespace quillex {
@@ -121,12 +120,22 @@ TEST(PageMessage, WireTextIsTheLibrarysAsciiDumpForRandomValues) {
         const json value = randomValue(0);
         ASSERT_EQ(writeWireText(value), value.dump(-1, ' ', true, json::error_handler_t::strict)) << round;
     }
-    // Bytes that are not UTF-8 are written as the repaired text would be.
-    for (const char* bad : {"\xFF", "a\xC3", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF", "\xE2\x99x"}) {
-        const json repaired = {{"k", repairUtf8(bad)}};
-        const json repairedKey = {{repairUtf8(bad), 1}};
-        EXPECT_EQ(writeWireText(json{{"k", bad}}), repaired.dump(-1, ' ', true)) << bad;
-        EXPECT_EQ(writeWireText(json{{bad, 1}}), repairedKey.dump(-1, ' ', true)) << bad;
+    // Each byte outside a well-formed UTF-8 sequence is written as U+FFFD, in values and keys.
+    const std::string r = "\xEF\xBF\xBD";
+    const std::vector<std::pair<std::string, std::string>> repairs{
+        {"plain", "plain"},
+        {"\xC3\xA9\xF0\x9F\x98\x80", "\xC3\xA9\xF0\x9F\x98\x80"},
+        {"\xFF", r},
+        {"a\xC3", "a" + r},                   // cut short
+        {"\xC0\xAF", r + r},                  // overlong
+        {"\xED\xA0\x80", r + r + r},          // surrogate
+        {"\xF4\x90\x80\x80", r + r + r + r},  // above U+10FFFF
+        {"\xE2\x82", r + r},
+        {"\xE2\x99x", r + r + "x"},
+    };
+    for (const auto& [bad, repaired] : repairs) {
+        EXPECT_EQ(writeWireText(json{{"k", bad}}), (json{{"k", repaired}}).dump(-1, ' ', true)) << bad;
+        EXPECT_EQ(writeWireText(json{{bad, 1}}), (json{{repaired, 1}}).dump(-1, ' ', true)) << bad;
     }
 }
 

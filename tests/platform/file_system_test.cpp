@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_primitives.h"
+#include "platform/utf8_sequence.h"
 #include "support/child_process.h"
 #include "support/environment.h"
 #include "support/file_testing.h"

@@ -233,6 +233,7 @@ TEST_F(SettingsStore, WritesChangeOneKeyOfALoadedFile) {
         const UserSettingsResult result = writeUserSettings(paths, r.key, r.valueText);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.code, "user_settings_error");
+        EXPECT_FALSE(result.storedUnreadable) << r.key;  // the new value failed, not the file
         if (!r.message.empty()) {
             EXPECT_EQ(result.message, r.message) << r.key;
         }
@@ -247,6 +248,14 @@ TEST_F(SettingsStore, WritesChangeOneKeyOfALoadedFile) {
     putCurrent(partial.dump());
     EXPECT_EQ(writeUserSettings(paths, "clipPosition", "\"loop\"").message,
               "User settings missing required key: theme");
+    EXPECT_FALSE(writeUserSettings(paths, "clipPosition", "\"loop\"").storedUnreadable);  // read, then refused
+
+    // A stored file that is not JSON fails the write on the file itself.
+    putCurrent("{\"theme\":");
+    const UserSettingsResult unreadable = writeUserSettings(paths, "theme", "\"arctic\"");
+    EXPECT_FALSE(unreadable.ok);
+    EXPECT_EQ(unreadable.code, "user_settings_error");
+    EXPECT_TRUE(unreadable.storedUnreadable);
 }
 
 // On Windows the move is write-through, with no folder sync after it.

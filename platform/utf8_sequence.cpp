@@ -1,9 +1,9 @@
-// UTF-8 repair: one U+FFFD per bad byte.
-#include "host/utf8_repair.h"
+// Well-formed UTF-8 sequences, checked byte by byte.
+#include "platform/utf8_sequence.h"
 
 #include <cstdint>
 
-namespace quillex {
+namespace quillex::platform {
 
 std::size_t wellFormedUtf8Length(std::string_view text, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
@@ -33,21 +33,13 @@ std::size_t wellFormedUtf8Length(std::string_view text, std::size_t i) {
     return length;
 }
 
-std::string repairUtf8(std::string_view text) {
-    std::string repaired;
-    repaired.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
         const std::size_t length = wellFormedUtf8Length(text, i);
-        if (length == 0) {
-            repaired += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            repaired.append(text.substr(i, length));
-            i += length;
-        }
+        if (length == 0) return false;
+        i += length;
     }
-    return repaired;
+    return true;
 }
 
-}  // namespace quillex
+}  // namespace quillex::platform
